@@ -1,0 +1,19 @@
+#pragma once
+// Creating and deleting components the way the host does.
+
+#include <fbsdk/fbsdk.h>
+
+namespace fbhost {
+
+// Creates a component through the factory registered under pGroup/pEntry.
+// Null when no such class is registered or its factory refused.
+ORSDK2014::FBComponent* CreateComponent(const char* pGroup, const char* pEntry,
+                                        const char* pName);
+
+// Deletes as the host does: FBDestroy, then the deleting destructor.
+void DeleteComponent(ORSDK2014::FBComponent* pComponent);
+
+// The HUD element group and the element class this project builds.
+extern const char* const kHUDElementGroup;  // "FbxStorable/HUDElement"
+
+}  // namespace fbhost

@@ -1,0 +1,58 @@
+#pragma once
+// An offscreen viewer: an OpenGL compatibility context made current through
+// EGL with no window, drawing into a framebuffer object of any size.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QImage>
+#include <QRgb>
+#include <fbsdk/fbsdk.h>
+
+namespace fbhost {
+
+class OffscreenViewer {
+ public:
+  // Makes a context current and a width x height framebuffer; null with
+  // pError set when no context can be made.
+  static std::unique_ptr<OffscreenViewer> Create(int pWidth, int pHeight, std::string* pError);
+  ~OffscreenViewer();
+
+  OffscreenViewer(const OffscreenViewer&) = delete;
+  OffscreenViewer& operator=(const OffscreenViewer&) = delete;
+
+  // Makes this viewer's context current (it already is after Create).
+  void MakeCurrent();
+  // Resizes the framebuffer; false when the size is not drawable.
+  bool Resize(int pWidth, int pHeight);
+  int Width() const;
+  int Height() const;
+
+  // What each frame is cleared to: a flat colour (0..1) or a picture scaled
+  // to the viewport.
+  void SetBackground(double pRed, double pGreen, double pBlue);
+  void SetBackgroundImage(const QImage& pImage);
+
+  // One frame: clear to the background, raise the rendering-pipeline event for
+  // stages 0 to 4, call DrawElement of every shown element (one view), raise
+  // stage 5. pViewingCamera is what the view's options report.
+  void RenderFrame(const std::vector<ORSDK2014::FBHUDElement*>& pElements,
+                   ORSDK2014::FBCamera* pViewingCamera = nullptr);
+
+  // The framebuffer as an image, top row first (QImage::Format_RGBA8888).
+  QImage ReadPixels();
+
+ private:
+  OffscreenViewer();
+  struct Impl;
+  std::unique_ptr<Impl> mImpl;
+};
+
+// A pixel of an image read back from the viewer, addressed as OpenGL does:
+// x from the left, y from the bottom.
+inline QRgb GlPixel(const QImage& pImage, int pX, int pY) {
+  return pImage.pixel(pX, pImage.height() - 1 - pY);
+}
+
+}  // namespace fbhost

@@ -1,0 +1,73 @@
+#pragma once
+// The host application's side of the SDK runtime: what the application sets
+// up and drives (scene state, transport, clock, events, class registry).
+// Plug-ins never include this header.
+
+#include <string>
+#include <vector>
+
+#include <fbsdk/fbsdk.h>
+
+namespace fbhost {
+
+using ORSDK2014::FBCamera;
+using ORSDK2014::FBTake;
+using ORSDK2014::FBTime;
+using ORSDK2014::kObjectCreatorFnc;
+
+struct RegisteredClass {
+  std::string group;
+  std::string entry;
+  std::string description;
+  kObjectCreatorFnc creator = nullptr;
+  bool multipleAllowed = false;
+};
+
+// Scene state. Every FBSystem, FBPlayerControl and FBRenderer shows this.
+void SetFrameRate(double pFramesPerSecond);  // refused (kept) when not finite or <= 0
+double FrameRate();
+void SetLocalTime(FBTime pTime);
+FBTime LocalTime();
+void SetSystemTime(FBTime pTime);
+FBTime SystemTime();
+void SetTransport(bool pRecording, bool pPlaying);
+bool IsRecording();
+bool IsPlaying();
+void SetPlayRange(FBTime pStart, FBTime pStop);
+FBTime PlayStart();
+FBTime PlayStop();
+void SetCurrentTake(FBTake* pTake);
+FBTake* CurrentTake();
+void SetCurrentCamera(FBCamera* pCamera);
+FBCamera* CurrentCamera();
+
+// Puts the scene state back to a new host's: 30 fps, time 0, stopped, play
+// range 0 to 0, no take, no camera. Registry and handlers are kept.
+void ResetScene();
+
+// Class registry (FBObject_Register). A class registered again under the same
+// group and entry replaces the earlier record.
+const std::vector<RegisteredClass>& RegisteredClasses();
+const RegisteredClass* FindRegisteredClass(const char* pGroup, const char* pEntry);
+// Forgets the classes whose factory lies in [pBegin, pEnd), e.g. a library
+// about to be unloaded; answers how many were forgotten.
+int ForgetClassesIn(const void* pBegin, const void* pEnd);
+
+// Components made by the host's component allocator and not yet freed.
+int LiveComponentCount();
+
+// Events.
+void RaiseRenderingPipeline(ORSDK2014::FBGlobalEvalCallbackTiming pTiming);
+int ConnectionNotifyHandlerCount();
+int RenderingPipelineHandlerCount();
+
+// Number of properties a bare HUD element publishes before its own.
+int HUDElementBasePropertyCount();
+
+// Raw value of a timecode from its text "HH:MM:SS:FF" at the given rate;
+// false when the text is malformed.
+bool ParseTimeCode(const char* pText, ORSDK2014::FBTimeCode& pTimeCode,
+                   float pRate = ORSDK2014::FBTimeCode::NTSC_DROP);
+std::string FormatTimeCode(const ORSDK2014::FBTimeCode& pTimeCode);
+
+}  // namespace fbhost

@@ -1,0 +1,60 @@
+#pragma once
+// Basic definitions shared by every SDK header: namespace, handles, export
+// attributes, and the class declaration macros.
+
+#include <cstddef>
+
+#define FBSDKNamespace ORSDK2014
+#define FBSDK_DLL __attribute__((visibility("default")))
+// Plug-ins build with hidden visibility; their entry points use this.
+#define FBSDK_EXPORT __attribute__((visibility("default")))
+
+enum kFBDllOperation { kFBDllLoad = 0, kFBDllUnLoad = 1 };
+
+namespace ORSDK2014 {
+
+class IObject;
+class IRegister;
+class IError;
+class KEventBase;
+class ICallback;
+class FBEvaluateInfo;
+class FBFbxObject;
+
+typedef IObject* HIObject;
+typedef IRegister* HIRegister;
+typedef IError* HIError;
+typedef KEventBase* HKEventBase;
+typedef ICallback* HICallback;
+typedef long long kLongLong;
+typedef unsigned long long kULongLong;
+
+}  // namespace ORSDK2014
+
+// Declares the identity operations every SDK class answers.
+#define FBClassDeclare(Name, Parent)     \
+ public:                                 \
+  typedef Parent ParentClass;            \
+  virtual const char* ClassName();       \
+  static int TypeInfo;                   \
+  virtual bool Is(int pTypeId);          \
+  virtual void FBDelete();               \
+  virtual int GetTypeId();               \
+  virtual ~Name();                       \
+                                         \
+ private:
+
+// Defines them; the class takes the next free id of the process's counter.
+#define FBClassImplementation(Name)                                           \
+  int Name::TypeInfo = ORSDK2014::FBPlug::mGlobalTypeInfo++;                  \
+  const char* Name::ClassName() { return #Name; }                             \
+  bool Name::Is(int pTypeId) { return pTypeId == TypeInfo || ParentClass::Is(pTypeId); } \
+  void Name::FBDelete() { ParentClass::FBDelete(); }                          \
+  int Name::GetTypeId() { return TypeInfo; }
+
+#define FBStorableClassDeclare(Name, Parent) \
+  FBClassDeclare(Name, Parent)               \
+ public:                                     \
+  virtual const char* FbxGetObjectSubType(); \
+                                             \
+ private:

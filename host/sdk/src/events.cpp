@@ -1,0 +1,128 @@
+#include "runtime_state.h"
+
+namespace ORSDK2014 {
+
+void FBEventSource::Add(HICallback pOwner, kICallbackHandler pHandler) {
+  if (!pOwner || !pHandler) return;
+  for (const Entry& lEntry : mEntries) {
+    if (lEntry.live && lEntry.owner == pOwner && lEntry.handler == pHandler) return;
+  }
+  mEntries.push_back(Entry{pOwner, pHandler, true});
+}
+
+void FBEventSource::Remove(HICallback pOwner, kICallbackHandler pHandler) {
+  for (size_t i = 0; i < mEntries.size(); ++i) {
+    Entry& lEntry = mEntries[i];
+    if (!lEntry.live || lEntry.owner != pOwner || lEntry.handler != pHandler) continue;
+    if (mDepth > 0) {
+      lEntry.live = false;  // compacted once the outermost dispatch ends
+      mHasDead = true;
+    } else {
+      mEntries.erase(mEntries.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+    return;
+  }
+}
+
+void FBEventSource::Raise(HIRegister pSender, HKEventBase pEvent) {
+  ++mDepth;
+  // Indexing, not iterators: a handler may add entries while we dispatch.
+  for (size_t i = 0; i < mEntries.size(); ++i) {
+    if (!mEntries[i].live) continue;
+    const Entry lEntry = mEntries[i];
+    (lEntry.owner->*lEntry.handler)(pSender, pEvent);
+  }
+  if (--mDepth == 0 && mHasDead) {
+    std::vector<Entry> lLive;
+    for (const Entry& lEntry : mEntries)
+      if (lEntry.live) lLive.push_back(lEntry);
+    mEntries.swap(lLive);
+    mHasDead = false;
+  }
+}
+
+int FBEventSource::Count() const {
+  int lCount = 0;
+  for (const Entry& lEntry : mEntries) lCount += lEntry.live ? 1 : 0;
+  return lCount;
+}
+
+void FBPropertyEvent::Add(HICallback pOwner, kICallbackHandler pHandler) {
+  mSource->Add(pOwner, pHandler);
+}
+
+void FBPropertyEvent::Remove(HICallback pOwner, kICallbackHandler pHandler) {
+  mSource->Remove(pOwner, pHandler);
+}
+
+int FBPropertyEvent::GetCount() const { return mSource->Count(); }
+
+FBPropertyEventConnectionNotify::FBPropertyEventConnectionNotify()
+    : FBPropertyEvent(&fbhost::detail::ConnectionEvents()) {}
+
+FBPropertyEventCallbackRenderPipeline::FBPropertyEventCallbackRenderPipeline()
+    : FBPropertyEvent(&fbhost::detail::PipelineEvents()) {}
+
+namespace {
+const ConnectionEventData* AsConnection(HKEventBase pEvent) {
+  static const ConnectionEventData kNone = [] {
+    ConnectionEventData lData;
+    lData.action = kFBRequestConnectSrc;
+    lData.src = nullptr;
+    lData.dst = nullptr;
+    lData.srcIndex = -1;
+    return lData;
+  }();
+  return pEvent ? static_cast<const ConnectionEventData*>(pEvent) : &kNone;
+}
+}  // namespace
+
+FBEventConnectionNotify::FBEventConnectionNotify(HKEventBase pEvent)
+    : Action(AsConnection(pEvent)->action),
+      SrcPlug(AsConnection(pEvent)->src),
+      DstPlug(AsConnection(pEvent)->dst),
+      NewPlug(nullptr),
+      SrcIndex(AsConnection(pEvent)->srcIndex),
+      ConnectionType(kFBConnectionTypeNone) {}
+
+FBEventEvalGlobalCallback::FBEventEvalGlobalCallback(HKEventBase pEvent)
+    : mTiming(pEvent ? static_cast<const PipelineEventData*>(pEvent)->timing
+                     : kFBGlobalEvalCallbackBeforeDAG) {}
+
+}  // namespace ORSDK2014
+
+namespace fbhost {
+namespace detail {
+
+ORSDK2014::FBEventSource& ConnectionEvents() {
+  static ORSDK2014::FBEventSource sSource;
+  return sSource;
+}
+
+ORSDK2014::FBEventSource& PipelineEvents() {
+  static ORSDK2014::FBEventSource sSource;
+  return sSource;
+}
+
+void NotifyConnection(ORSDK2014::FBConnectionAction pAction, ORSDK2014::FBPlug* pSrc,
+                      ORSDK2014::FBPlug* pDst, int pSrcIndex) {
+  ORSDK2014::ConnectionEventData lData;
+  lData.action = pAction;
+  lData.src = pSrc;
+  lData.dst = pDst;
+  lData.srcIndex = pSrcIndex;
+  ConnectionEvents().Raise(nullptr, &lData);
+}
+
+}  // namespace detail
+
+void RaiseRenderingPipeline(ORSDK2014::FBGlobalEvalCallbackTiming pTiming) {
+  ORSDK2014::PipelineEventData lData;
+  lData.timing = pTiming;
+  detail::PipelineEvents().Raise(nullptr, &lData);
+}
+
+int ConnectionNotifyHandlerCount() { return detail::ConnectionEvents().Count(); }
+int RenderingPipelineHandlerCount() { return detail::PipelineEvents().Count(); }
+
+}  // namespace fbhost

@@ -1,0 +1,286 @@
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "runtime_state.h"
+
+namespace ORSDK2014 {
+
+int FBProperty::TypeInfo = FBPlug::mGlobalTypeInfo++;
+
+namespace {
+
+bool IsNumeric(FBPropertyType pType) {
+  return pType == kFBPT_int || pType == kFBPT_bool || pType == kFBPT_double ||
+         pType == kFBPT_enum;
+}
+
+// double to int without undefined behaviour: NaN gives 0, the rest saturates.
+int SaturateToInt(double pValue) {
+  if (std::isnan(pValue)) return 0;
+  if (pValue >= static_cast<double>(std::numeric_limits<int>::max()))
+    return std::numeric_limits<int>::max();
+  if (pValue <= static_cast<double>(std::numeric_limits<int>::min()))
+    return std::numeric_limits<int>::min();
+  return static_cast<int>(pValue);
+}
+
+double NumericValue(FBPropertyType pType, const void* pRaw) {
+  switch (pType) {
+    case kFBPT_bool: return *static_cast<const bool*>(pRaw) ? 1.0 : 0.0;
+    case kFBPT_int:
+    case kFBPT_enum: return *static_cast<const int*>(pRaw);
+    case kFBPT_double: return *static_cast<const double*>(pRaw);
+    default: return 0.0;
+  }
+}
+
+void StoreNumeric(FBPropertyType pType, double pValue, void* pRaw) {
+  switch (pType) {
+    case kFBPT_bool: *static_cast<bool*>(pRaw) = pValue != 0.0; break;
+    case kFBPT_int:
+    case kFBPT_enum: *static_cast<int*>(pRaw) = SaturateToInt(pValue); break;
+    case kFBPT_double: *static_cast<double*>(pRaw) = pValue; break;
+    default: break;
+  }
+}
+
+const int kMaxEvaluationDepth = 256;
+
+}  // namespace
+
+FBProperty::FBProperty(FBPropertyType pType) : mType(pType) {
+  std::memset(&mRaw, 0, sizeof(mRaw));
+  if (pType == kFBPT_TimeCode) {
+    const FBTimeCode lZero;
+    std::memcpy(&mRaw, &lZero, sizeof(lZero));
+  }
+}
+
+FBProperty::~FBProperty() = default;
+
+const char* FBProperty::ClassName() { return "FBProperty"; }
+bool FBProperty::Is(int pTypeId) { return pTypeId == TypeInfo || FBPlug::Is(pTypeId); }
+int FBProperty::GetTypeId() { return TypeInfo; }
+
+int FBProperty::RawSize(FBPropertyType pType) {
+  switch (pType) {
+    case kFBPT_bool: return 1;
+    case kFBPT_int:
+    case kFBPT_enum: return 4;
+    case kFBPT_double:
+    case kFBPT_Time:
+    case kFBPT_charptr: return 8;
+    case kFBPT_TimeCode: return 24;
+    case kFBPT_ColorRGBA: return 32;
+    default: return 0;
+  }
+}
+
+FBProperty* FBProperty::CreateInternal(FBComponent* pParent, const char* pName,
+                                       fbExternalGetSetHandler pGet,
+                                       fbExternalGetSetHandler pSet) {
+  mOwner = pParent;
+  SetName(pName);
+  mGet = pGet;
+  mSet = pSet;
+  return this;
+}
+
+void FBProperty::SetName(const char* pName) { mName.assign(pName ? pName : ""); }
+void FBProperty::SetTypeName(const char* pTypeName) {
+  mTypeName.assign(pTypeName ? pTypeName : "");
+}
+
+void FBProperty::SetMinMax(double pMin, double pMax, bool pForceMinClamp, bool pForceMaxClamp) {
+  mMin = pMin;
+  mMax = pMax;
+  mClampMin = pForceMinClamp;
+  mClampMax = pForceMaxClamp;
+}
+
+bool FBProperty::GetMinMax(double& pMin, double& pMax) const {
+  pMin = mMin;
+  pMax = mMax;
+  return mClampMin || mClampMax;
+}
+
+FBPropertyType FBProperty::GetPropertyType() { return mType; }
+const char* FBProperty::GetName() { return mName.c_str(); }
+const char* FBProperty::GetPropertyTypeName() { return mTypeName.c_str(); }
+FBComponent* FBProperty::GetOwner() { return mOwner; }
+bool FBProperty::IsAnimatable() { return false; }
+bool FBProperty::IsReadOnly() { return mGet != nullptr && mSet == nullptr; }
+
+bool FBProperty::AcceptsSrc(FBPlug* pSrc) {
+  FBProperty* lSrc = dynamic_cast<FBProperty*>(pSrc);
+  if (!lSrc) return false;
+  const FBPropertyType lFrom = lSrc->GetPropertyType();
+  const FBPropertyType lTo = GetPropertyType();
+  if (RawSize(lTo) == 0 || RawSize(lFrom) == 0) return false;
+  if (IsNumeric(lFrom) && IsNumeric(lTo)) return true;
+  return lFrom == lTo;
+}
+
+void FBProperty::StoreRaw(const void* pRaw) {
+  if (mType == kFBPT_charptr) {
+    const char* lText = *static_cast<const char* const*>(pRaw);
+    mText.assign(lText ? lText : "");
+    return;
+  }
+  std::memcpy(&mRaw, pRaw, static_cast<size_t>(RawSize(mType)));
+  if (!IsNumeric(mType) || !(mClampMin || mClampMax)) return;
+  double lValue = NumericValue(mType, &mRaw);
+  if (std::isnan(lValue)) lValue = mClampMin ? mMin : (mClampMax ? mMax : 0.0);
+  if (mClampMin && lValue < mMin) lValue = mMin;
+  if (mClampMax && lValue > mMax) lValue = mMax;
+  StoreNumeric(mType, lValue, &mRaw);
+}
+
+void FBProperty::SetData(void* pData) {
+  if (!pData) return;
+  if (mSet) {
+    mSet(mOwner ? mOwner->GetHIObject() : nullptr, pData);
+    return;
+  }
+  if (mGet) return;  // read-only
+  if (mType == kFBPT_charptr) {
+    const char* lText = static_cast<const char*>(pData);
+    StoreRaw(&lText);
+    return;
+  }
+  if (RawSize(mType) == 0) return;
+  StoreRaw(pData);
+}
+
+void FBProperty::Evaluate(void* pRaw, int pDepth) const {
+  if (mGet) {
+    mGet(mOwner ? mOwner->GetHIObject() : nullptr, pRaw);
+    return;
+  }
+  FBPlug* lPlug = const_cast<FBProperty*>(this)->GetSrc(0);
+  if (lPlug && pDepth < kMaxEvaluationDepth && RawSize(mType) > 0) {
+    // Only properties are ever accepted as sources of a valued property.
+    FBProperty* lSrc = static_cast<FBProperty*>(lPlug);
+    const FBPropertyType lFrom = lSrc->GetPropertyType();
+    if (lFrom == mType || (lFrom == kFBPT_enum && mType == kFBPT_int) ||
+        (lFrom == kFBPT_int && mType == kFBPT_enum)) {
+      lSrc->Evaluate(pRaw, pDepth + 1);
+      return;
+    }
+    Raw lSrcRaw;
+    std::memset(&lSrcRaw, 0, sizeof(lSrcRaw));
+    lSrc->Evaluate(&lSrcRaw, pDepth + 1);
+    StoreNumeric(mType, NumericValue(lFrom, &lSrcRaw), pRaw);
+    return;
+  }
+  if (mType == kFBPT_charptr) {
+    const char* lText = mText.c_str();
+    std::memcpy(pRaw, &lText, sizeof(lText));
+    return;
+  }
+  std::memcpy(pRaw, &mRaw, static_cast<size_t>(RawSize(mType)));
+}
+
+void FBProperty::GetData(void* pData, int pSize, FBEvaluateInfo*) const {
+  const int lRawSize = RawSize(mType);
+  if (!pData || pSize <= 0 || lRawSize == 0) return;
+  Raw lRaw;
+  std::memset(&lRaw, 0, sizeof(lRaw));
+  Evaluate(&lRaw, 0);
+  std::memcpy(pData, &lRaw, static_cast<size_t>(pSize < lRawSize ? pSize : lRawSize));
+}
+
+FBPropertyAnimatable* FBPropertyAnimatable::Init(FBBox* pOwner, const char* pName,
+                                                 const char* pType, double* pInit) {
+  mOwner = pOwner;
+  SetName(pName);
+  SetTypeName(pType);
+  if (pInit) {
+    Raw lRaw;
+    std::memset(&lRaw, 0, sizeof(lRaw));
+    switch (mType) {
+      case kFBPT_bool:
+      case kFBPT_int:
+      case kFBPT_enum:
+      case kFBPT_double: StoreNumeric(mType, pInit[0], &lRaw); break;
+      case kFBPT_ColorRGBA:
+        for (int i = 0; i < 4; ++i) lRaw.v[i] = pInit[i];
+        break;
+      case kFBPT_TimeCode: {
+        FBTimeCode lCode;
+        lCode.SetTimeCode(0, 0, 0, 0.0f);
+        std::memcpy(&lRaw, &lCode, sizeof(lCode));
+        lRaw.v[0] = pInit[0];
+        break;
+      }
+      case kFBPT_Time: {
+        FBTime lTime;
+        lTime.SetSecondDouble(pInit[0]);
+        lRaw.t = lTime.Get();
+        break;
+      }
+      default: break;
+    }
+    if (RawSize(mType) > 0 && mType != kFBPT_charptr) StoreRaw(&lRaw);
+  }
+  if (pOwner) pOwner->PropertyAdd(this);
+  return this;
+}
+
+bool FBPropertyAnimatable::SetAnimated(bool pAnimated) {
+  mAnimated = pAnimated;
+  return true;
+}
+
+bool FBPropertyAnimatable::IsAnimated() { return mAnimated; }
+
+int FBPropertyBasicList::GetCount() { return GetSrcCount(); }
+
+void FBPropertyBasicList::RemoveAt(int pIndex) {
+  if (FBPlug* lItem = GetSrc(pIndex)) DisconnectSrc(lItem);
+}
+
+void FBPropertyBasicList::RemoveAll() { DisconnectAllSrc(); }
+
+FBComponent* FBPropertyListObject::GetAt(int pIndex) {
+  // Only components are accepted as items.
+  return static_cast<FBComponent*>(GetSrc(pIndex));
+}
+
+int FBPropertyListObject::Add(FBComponent* pItem) {
+  if (!pItem || !ConnectSrc(pItem)) return -1;
+  return Find(pItem);
+}
+
+int FBPropertyListObject::Remove(FBComponent* pItem) {
+  const int lIndex = Find(pItem);
+  if (lIndex >= 0) DisconnectSrc(pItem);
+  return lIndex;
+}
+
+int FBPropertyListObject::Find(FBComponent* pItem) {
+  for (int i = 0; i < GetSrcCount(); ++i)
+    if (GetSrc(i) == pItem) return i;
+  return -1;
+}
+
+bool FBPropertyListObject::AcceptsSrc(FBPlug* pSrc) {
+  return dynamic_cast<FBComponent*>(pSrc) != nullptr;
+}
+
+FBProperty* FBPropertyManager::Find(const char* pPropertyName, bool) {
+  if (!pPropertyName) return nullptr;
+  for (FBProperty* lProperty : mProperties) {
+    if (std::strcmp(lProperty->GetName(), pPropertyName) == 0) return lProperty;
+  }
+  return nullptr;
+}
+
+int FBPropertyManager::Add(FBProperty* pProperty) {
+  if (!pProperty) return -1;
+  mProperties.push_back(pProperty);
+  return static_cast<int>(mProperties.size()) - 1;
+}
+
+}  // namespace ORSDK2014

@@ -1,0 +1,81 @@
+#include <cmath>
+
+#include "runtime_state.h"
+
+namespace fbhost {
+namespace detail {
+
+State& S() {
+  static State sState;
+  return sState;
+}
+
+}  // namespace detail
+
+using detail::S;
+
+void SetFrameRate(double pFramesPerSecond) {
+  if (std::isfinite(pFramesPerSecond) && pFramesPerSecond > 0.0) S().fps = pFramesPerSecond;
+}
+double FrameRate() { return S().fps; }
+void SetLocalTime(FBTime pTime) { S().localTime = pTime; }
+FBTime LocalTime() { return S().localTime; }
+void SetSystemTime(FBTime pTime) { S().systemTime = pTime; }
+FBTime SystemTime() { return S().systemTime; }
+void SetTransport(bool pRecording, bool pPlaying) {
+  S().recording = pRecording;
+  S().playing = pPlaying;
+}
+bool IsRecording() { return S().recording; }
+bool IsPlaying() { return S().playing; }
+void SetPlayRange(FBTime pStart, FBTime pStop) {
+  S().playStart = pStart;
+  S().playStop = pStop;
+}
+FBTime PlayStart() { return S().playStart; }
+FBTime PlayStop() { return S().playStop; }
+void SetCurrentTake(FBTake* pTake) { S().take = pTake; }
+FBTake* CurrentTake() { return S().take; }
+void SetCurrentCamera(FBCamera* pCamera) { S().camera = pCamera; }
+FBCamera* CurrentCamera() { return S().camera; }
+
+void ResetScene() {
+  detail::State& lState = S();
+  lState.fps = 30.0;
+  lState.localTime = FBTime(0);
+  lState.systemTime = FBTime(0);
+  lState.recording = false;
+  lState.playing = false;
+  lState.playStart = FBTime(0);
+  lState.playStop = FBTime(0);
+  lState.take = nullptr;
+  lState.camera = nullptr;
+}
+
+const std::vector<RegisteredClass>& RegisteredClasses() { return S().classes; }
+
+const RegisteredClass* FindRegisteredClass(const char* pGroup, const char* pEntry) {
+  if (!pGroup || !pEntry) return nullptr;
+  for (const RegisteredClass& lClass : S().classes) {
+    if (lClass.group == pGroup && lClass.entry == pEntry) return &lClass;
+  }
+  return nullptr;
+}
+
+int ForgetClassesIn(const void* pBegin, const void* pEnd) {
+  const auto lBegin = reinterpret_cast<std::uintptr_t>(pBegin);
+  const auto lEnd = reinterpret_cast<std::uintptr_t>(pEnd);
+  std::vector<RegisteredClass>& lClasses = S().classes;
+  const size_t lBefore = lClasses.size();
+  for (size_t i = lClasses.size(); i-- > 0;) {
+    const auto lAddress = reinterpret_cast<std::uintptr_t>(lClasses[i].creator);
+    if (lAddress >= lBegin && lAddress < lEnd) lClasses.erase(lClasses.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+  return static_cast<int>(lBefore - lClasses.size());
+}
+
+int LiveComponentCount() { return S().liveComponents; }
+
+int HUDElementBasePropertyCount() { return 5; }
+
+}  // namespace fbhost

@@ -1,0 +1,68 @@
+#pragma once
+// State of the one host process behind every SDK proxy object.
+
+#include <vector>
+
+#include <fbsdk/fbsdk.h>
+#include <fbhost/runtime.h>
+
+namespace ORSDK2014 {
+
+// A list of (receiver, handler) pairs. Safe against handlers that add or
+// remove handlers, or raise further events, while it dispatches.
+class FBEventSource {
+ public:
+  void Add(HICallback pOwner, kICallbackHandler pHandler);
+  void Remove(HICallback pOwner, kICallbackHandler pHandler);
+  void Raise(HIRegister pSender, HKEventBase pEvent);
+  int Count() const;
+
+ private:
+  struct Entry {
+    HICallback owner;
+    kICallbackHandler handler;
+    bool live;
+  };
+  std::vector<Entry> mEntries;
+  int mDepth = 0;
+  bool mHasDead = false;
+};
+
+struct ConnectionEventData : KEventBase {
+  FBConnectionAction action;
+  FBPlug* src;
+  FBPlug* dst;
+  int srcIndex;
+};
+
+struct PipelineEventData : KEventBase {
+  FBGlobalEvalCallbackTiming timing;
+};
+
+}  // namespace ORSDK2014
+
+namespace fbhost {
+namespace detail {
+
+struct State {
+  double fps = 30.0;
+  FBTime localTime{0};
+  FBTime systemTime{0};
+  bool recording = false;
+  bool playing = false;
+  FBTime playStart{0};
+  FBTime playStop{0};
+  FBTake* take = nullptr;
+  FBCamera* camera = nullptr;
+  std::vector<RegisteredClass> classes;
+  int liveComponents = 0;
+};
+
+State& S();
+ORSDK2014::FBEventSource& ConnectionEvents();
+ORSDK2014::FBEventSource& PipelineEvents();
+void NotifyConnection(ORSDK2014::FBConnectionAction pAction, ORSDK2014::FBPlug* pSrc,
+                      ORSDK2014::FBPlug* pDst, int pSrcIndex);
+
+}  // namespace detail
+}  // namespace fbhost
