@@ -71,6 +71,7 @@ void FBComponent::operator delete(void* pObject) {
 }
 
 FBClassImplementation(FBBox);
+FBBox::~FBBox() = default;
 
 FBBox::FBBox(const char* pName, HIObject pObject) : FBComponent(pObject) { Name = pName; }
 bool FBBox::FbxStore(FBFbxObject*, kFbxObjectStore) { return true; }
@@ -79,6 +80,7 @@ const char* FBBox::FbxGetObjectSubType() { return ""; }
 const char* FBBox::FbxGetObjectType() { return "Box"; }
 
 FBClassImplementation(FBHUDElement);
+FBHUDElement::~FBHUDElement() = default;
 
 FBHUDElement::FBHUDElement(const char* pName, HIObject pObject) : FBBox(pName, pObject) {
   FBProperty* lBase[] = {&Show, &X, &Y, &Width, &Height};

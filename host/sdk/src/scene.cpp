@@ -36,9 +36,11 @@ void Publish(FBComponent* pOwner, FBProperty& pProperty, const char* pName) {
 }  // namespace
 
 FBClassImplementation(FBTake);
+FBTake::~FBTake() = default;
 FBTake::FBTake(const char* pName, HIObject pObject) : FBComponent(pObject) { Name = pName; }
 
 FBClassImplementation(FBCamera);
+FBCamera::~FBCamera() = default;
 FBCamera::FBCamera(const char* pName, HIObject pObject) : FBBox(pName, pObject) {
   Publish(this, ApertureMode, "ApertureMode");
   Publish(this, FilmSizeWidth, "FilmSizeWidth");
@@ -61,12 +63,14 @@ FBCamera::FBCamera(const char* pName, HIObject pObject) : FBBox(pName, pObject) 
 }
 
 FBClassImplementation(FBRenderer);
+FBRenderer::~FBRenderer() = default;
 FBRenderer::FBRenderer(HIObject pObject) : FBComponent(pObject) {
   CurrentCamera.CreateInternal(this, "CurrentCamera", GetCamera);
 }
 
 // Proxies publish nothing: making one per call must stay cheap.
 FBClassImplementation(FBSystem);
+FBSystem::~FBSystem() = default;
 FBSystem::FBSystem() : FBComponent(nullptr) {
   SystemTime.CreateInternal(this, "SystemTime", GetSystemTime);
   LocalTime.CreateInternal(this, "LocalTime", GetLocalTime, SetLocalTime);
@@ -75,6 +79,7 @@ FBSystem::FBSystem() : FBComponent(nullptr) {
 }
 
 FBClassImplementation(FBPlayerControl);
+FBPlayerControl::~FBPlayerControl() = default;
 FBPlayerControl::FBPlayerControl(HIObject pObject) : FBComponent(pObject) {
   IsRecording.CreateInternal(this, "IsRecording", GetRecording);
   IsPlaying.CreateInternal(this, "IsPlaying", GetPlaying);
@@ -83,6 +88,7 @@ FBPlayerControl::FBPlayerControl(HIObject pObject) : FBComponent(pObject) {
 }
 
 FBClassImplementation(FBEvaluateManager);
+FBEvaluateManager::~FBEvaluateManager() = default;
 FBEvaluateManager::FBEvaluateManager() : FBComponent(nullptr) {}
 
 FBEvaluateManager& FBEvaluateManager::TheOne() {

@@ -1,0 +1,233 @@
+// Properties: kinds, defaults, publication, limits and raw access.
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "sdk_test_support.h"
+
+namespace {
+
+using PropertiesTest = SdkTest;
+
+// Published the way a plug-in element publishes its own properties.
+class Gauge : public FBHUDElement {
+ public:
+  Gauge() : FBHUDElement("gauge") {
+    double lOn = 1.0, lCount = 7.9, lScale = 0.5;
+    double lTint[4] = {0.1, 0.2, 0.3, 0.4};
+    Enabled.Init(this, "Enabled", "Bool", &lOn);
+    Count.Init(this, "Count", "Integer", &lCount);
+    Scale.Init(this, "Scale", "Number", &lScale);
+    Tint.Init(this, "Tint", "ColorAndAlpha", lTint);
+    Label.CreateInternal(this, "Label");
+    PropertyAdd(&Label);
+  }
+
+  FBPropertyAnimatableBool Enabled;
+  FBPropertyAnimatableInt Count;
+  FBPropertyAnimatableDouble Scale;
+  FBPropertyAnimatableColorAndAlpha Tint;
+  FBPropertyString Label;
+};
+
+TEST_F(PropertiesTest, KindsAnswerTheHostTypeCodes) {
+  FBPropertyInt lInt;
+  FBPropertyBool lBool;
+  FBPropertyDouble lDouble;
+  FBPropertyString lString;
+  FBPropertyTime lTime;
+  FBPropertyAnimatableTimeCode lTimeCode;
+  FBPropertyListObject lObjects;
+  FBPropertyAnimatableColorAndAlpha lColor;
+  // Asked through the base class, as the host does.
+  FBProperty* lProperties[] = {&lInt,      &lBool,     &lDouble,  &lString,
+                               &lTime,     &lTimeCode, &lObjects, &lColor};
+  const int lCodes[] = {1, 4, 6, 7, 9, 10, 11, 17};
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(lProperties[i]->GetPropertyType(), lCodes[i]) << i;
+  EXPECT_EQ(FBProperty::RawSize(kFBPT_TimeCode), 24);
+  EXPECT_EQ(FBProperty::RawSize(kFBPT_ColorRGBA), 32);
+}
+
+TEST_F(PropertiesTest, InitTakesDefaultsAsDoublesAndPublishesAfterTheBaseProperties) {
+  Gauge lGauge;
+  EXPECT_TRUE(lGauge.Enabled);
+  EXPECT_EQ(lGauge.Count, 7);  // converted as C++ converts
+  EXPECT_EQ(lGauge.Scale, 0.5);
+  EXPECT_EQ(static_cast<FBColorAndAlpha>(lGauge.Tint), FBColorAndAlpha(0.1, 0.2, 0.3, 0.4));
+  EXPECT_STREQ(lGauge.Tint.GetPropertyTypeName(), "ColorAndAlpha");
+  EXPECT_EQ(lGauge.Count.GetOwner(), &lGauge);
+
+  const int lBase = fbhost::HUDElementBasePropertyCount();
+  const char* lNames[] = {"Show", "X", "Y", "Width", "Height"};
+  ASSERT_EQ(lBase, 5);
+  ASSERT_EQ(lGauge.PropertyList.GetCount(), lBase + 5);
+  for (int i = 0; i < lBase; ++i) EXPECT_STREQ(lGauge.PropertyList[i].GetName(), lNames[i]);
+  FBProperty* lOwn[] = {&lGauge.Enabled, &lGauge.Count, &lGauge.Scale, &lGauge.Tint,
+                        &lGauge.Label};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(&lGauge.PropertyList[lBase + i], lOwn[i]) << i;
+
+  EXPECT_TRUE(lGauge.Scale.IsAnimatable());
+  EXPECT_FALSE(lGauge.Label.IsAnimatable());
+  EXPECT_FALSE(lGauge.Scale.IsAnimated());
+  EXPECT_TRUE(lGauge.Scale.SetAnimated(true));
+  EXPECT_TRUE(lGauge.Scale.IsAnimated());
+}
+
+TEST_F(PropertiesTest, PropertyCreateMakesObjectListsAndValuedProperties) {
+  FBBox lBox("box");
+  FBProperty* lTargets = lBox.PropertyCreate("Targets", kFBPT_object, "Object", false, true);
+  FBProperty* lNote = lBox.PropertyCreate("Note", kFBPT_charptr, "String", false, true);
+  FBProperty* lGain = lBox.PropertyCreate("Gain", kFBPT_double, "Number", true, true);
+  FBProperty* lStart = lBox.PropertyCreate("Start", kFBPT_Time, "Time", false, true);
+  ASSERT_TRUE(lTargets && lNote && lGain && lStart);
+  ASSERT_EQ(lBox.PropertyList.GetCount(), 4);
+  EXPECT_EQ(&lBox.PropertyList[0], lTargets);
+  EXPECT_EQ(&lBox.PropertyList[3], lStart);
+  EXPECT_EQ(lTargets->GetOwner(), &lBox);
+
+  auto* lList = dynamic_cast<FBPropertyListObject*>(lTargets);
+  ASSERT_NE(lList, nullptr);
+  FBBox lItem("item");
+  EXPECT_EQ(lList->Add(&lItem), 0);
+  EXPECT_EQ((*lList)[0], &lItem);
+
+  EXPECT_EQ(lNote->GetPropertyType(), kFBPT_charptr);
+  lNote->SetData(const_cast<char*>("hello"));
+  const char* lText = nullptr;
+  lNote->GetData(&lText, sizeof(lText));
+  EXPECT_STREQ(lText, "hello");
+
+  EXPECT_TRUE(lGain->IsAnimatable());
+  ASSERT_NE(dynamic_cast<FBPropertyAnimatable*>(lGain), nullptr);
+  double lValue = 2.25, lRead = 0.0;
+  lGain->SetData(&lValue);
+  lGain->GetData(&lRead, sizeof(lRead));
+  EXPECT_EQ(lRead, 2.25);
+
+  FBTime lTime(123456789), lTimeRead;
+  lStart->SetData(&lTime);
+  lStart->GetData(&lTimeRead, sizeof(lTimeRead));
+  EXPECT_EQ(lTimeRead, lTime);
+}
+
+TEST_F(PropertiesTest, CreateInternalNamesAndPropertyAddPublishesInOrder) {
+  FBBox lBox("box");
+  FBPropertyInt lFirst, lSecond;
+  lFirst.CreateInternal(&lBox, "First");
+  lSecond.CreateInternal(&lBox, "Second");
+  EXPECT_EQ(lBox.PropertyList.Find("First"), nullptr);  // named, not yet published
+  EXPECT_EQ(lBox.PropertyAdd(&lSecond), 0);
+  EXPECT_EQ(lBox.PropertyAdd(&lFirst), 1);
+  EXPECT_EQ(&lBox.PropertyList[0], &lSecond);
+  EXPECT_EQ(lBox.PropertyList.Find("First"), &lFirst);
+  EXPECT_EQ(lFirst.GetOwner(), &lBox);
+}
+
+TEST_F(PropertiesTest, FindComparesNamesExactly) {
+  FBBox lBox("box");
+  FBProperty* lUpper = lBox.PropertyCreate("TimeCode", kFBPT_TimeCode, "TimeCode", true);
+  FBProperty* lLower = lBox.PropertyCreate("timecode", kFBPT_int, "Integer", false);
+  EXPECT_EQ(lBox.PropertyList.Find("TimeCode"), lUpper);
+  EXPECT_EQ(lBox.PropertyList.Find("timecode"), lLower);
+  EXPECT_EQ(lBox.PropertyList.Find("TIMECODE"), nullptr);
+  EXPECT_EQ(lBox.PropertyList.Find("Time"), nullptr);
+  EXPECT_EQ(lBox.PropertyList.Find(""), nullptr);
+  EXPECT_EQ(lBox.PropertyList.Find(nullptr), nullptr);
+}
+
+TEST_F(PropertiesTest, ForcedLimitsClampWhatIsSet) {
+  FBPropertyDouble lBoth;
+  lBoth.SetMinMax(1.0, 3.0, true, true);
+  lBoth = 0.5;
+  EXPECT_EQ(lBoth, 1.0);
+  lBoth = 4.0;
+  EXPECT_EQ(lBoth, 3.0);
+  lBoth = 2.5;
+  EXPECT_EQ(lBoth, 2.5);
+  lBoth = std::numeric_limits<double>::quiet_NaN();
+  const double lAfterNaN = lBoth;
+  EXPECT_TRUE(lAfterNaN >= 1.0 && lAfterNaN <= 3.0) << lAfterNaN;
+  lBoth = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(lBoth, 3.0);
+
+  FBPropertyInt lInt;
+  lInt.SetMinMax(1.0, 3.0, true, true);
+  lInt = -7;
+  EXPECT_EQ(lInt, 1);
+  lInt = 99;
+  EXPECT_EQ(lInt, 3);
+
+  // Only the forced side clamps.
+  FBPropertyDouble lMinOnly;
+  lMinOnly.SetMinMax(1.0, 3.0, true, false);
+  lMinOnly = 4.0;
+  EXPECT_EQ(lMinOnly, 4.0);
+  lMinOnly = 0.0;
+  EXPECT_EQ(lMinOnly, 1.0);
+
+  // Unforced limits, or none, store what is given.
+  FBPropertyDouble lSoft, lFree;
+  lSoft.SetMinMax(1.0, 3.0);
+  for (double lValue : {-100.0, 100000.0}) {
+    lSoft = lValue;
+    lFree = lValue;
+    EXPECT_EQ(lSoft, lValue);
+    EXPECT_EQ(lFree, lValue);
+  }
+}
+
+TEST_F(PropertiesTest, GetDataWritesNoMoreThanAskedOrThanTheValueHolds) {
+  FBPropertyInt lInt;
+  int lValue = 0x11223344;
+  lInt.SetData(&lValue);
+  unsigned char lBytes[16];
+  std::memset(lBytes, 0xAA, sizeof(lBytes));
+  lInt.GetData(lBytes, 2);
+  EXPECT_EQ(std::memcmp(lBytes, &lValue, 2), 0);
+  EXPECT_EQ(lBytes[2], 0xAA);
+
+  std::memset(lBytes, 0xAA, sizeof(lBytes));
+  lInt.GetData(lBytes, sizeof(lBytes));  // larger than an int
+  EXPECT_EQ(std::memcmp(lBytes, &lValue, sizeof(int)), 0);
+  EXPECT_EQ(lBytes[sizeof(int)], 0xAA);
+
+  FBPropertyAnimatableColorAndAlpha lColor;
+  lColor = FBColorAndAlpha(0.25, 0.5, 0.75, 1.0);
+  double lRgba[4] = {-1.0, -1.0, -1.0, -1.0};
+  lColor.GetData(lRgba, 2 * sizeof(double));
+  EXPECT_EQ(lRgba[0], 0.25);
+  EXPECT_EQ(lRgba[1], 0.5);
+  EXPECT_EQ(lRgba[2], -1.0);
+
+  // A null pointer sets nothing.
+  FBPropertyDouble lDouble;
+  lDouble = 1.5;
+  lDouble.SetData(nullptr);
+  EXPECT_EQ(lDouble, 1.5);
+}
+
+TEST_F(PropertiesTest, TextIsCopiedWhenSet) {
+  // Plug-ins format names into one reused buffer.
+  char lBuffer[32];
+  std::strcpy(lBuffer, "First");
+  FBBox lBox(lBuffer);
+  FBPropertyString lText;
+  lText = lBuffer;
+  FBProperty* lCreated = lBox.PropertyCreate(lBuffer, kFBPT_int, "Integer", false);
+  std::strcpy(lBuffer, "Other");
+
+  EXPECT_STREQ(lBox.Name, "First");
+  EXPECT_STREQ(lText, "First");
+  EXPECT_STREQ(lCreated->GetName(), "First");
+  EXPECT_EQ(lBox.PropertyList.Find("First"), lCreated);
+  EXPECT_EQ(lBox.PropertyList.Find("Other"), nullptr);
+
+  lText = nullptr;
+  const char* lRaw = nullptr;
+  lText.GetData(&lRaw, sizeof(lRaw));
+  ASSERT_NE(lRaw, nullptr);
+  EXPECT_STREQ(lRaw, "");
+}
+
+}  // namespace
