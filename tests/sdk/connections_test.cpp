@@ -86,8 +86,8 @@ TEST_F(ConnectionsTest, RefusedConnectionsConnectNothing) {
     FBPlug* dst;
     FBPlug* src;
   };
-  const Pair lRefused[] = {{&lTimeCode, &lInt}, {&lInt, &lTimeCode}, {&lString, &lDouble},
-                           {&lDouble, &lString}, {&lTime, &lDouble}, {&lInt, &lInt},
+  const Pair lRefused[] = {{&lTimeCode, &lInt},  {&lInt, &lTimeCode}, {&lString, &lDouble},
+                           {&lDouble, &lString}, {&lTime, &lDouble},  {&lInt, &lInt},
                            {&lInt, &lBox},       {&lList, &lInt},     {&lBox, &lInt},
                            {&lInt, &lList},      {&lInt, nullptr}};
   for (const Pair& lPair : lRefused) {

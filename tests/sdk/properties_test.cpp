@@ -41,8 +41,8 @@ TEST_F(PropertiesTest, KindsAnswerTheHostTypeCodes) {
   FBPropertyListObject lObjects;
   FBPropertyAnimatableColorAndAlpha lColor;
   // Asked through the base class, as the host does.
-  FBProperty* lProperties[] = {&lInt,      &lBool,     &lDouble,  &lString,
-                               &lTime,     &lTimeCode, &lObjects, &lColor};
+  FBProperty* lProperties[] = {&lInt,  &lBool,     &lDouble,  &lString,
+                               &lTime, &lTimeCode, &lObjects, &lColor};
   const int lCodes[] = {1, 4, 6, 7, 9, 10, 11, 17};
   for (int i = 0; i < 8; ++i) EXPECT_EQ(lProperties[i]->GetPropertyType(), lCodes[i]) << i;
   EXPECT_EQ(FBProperty::RawSize(kFBPT_TimeCode), 24);
@@ -63,8 +63,7 @@ TEST_F(PropertiesTest, InitTakesDefaultsAsDoublesAndPublishesAfterTheBasePropert
   ASSERT_EQ(lBase, 5);
   ASSERT_EQ(lGauge.PropertyList.GetCount(), lBase + 5);
   for (int i = 0; i < lBase; ++i) EXPECT_STREQ(lGauge.PropertyList[i].GetName(), lNames[i]);
-  FBProperty* lOwn[] = {&lGauge.Enabled, &lGauge.Count, &lGauge.Scale, &lGauge.Tint,
-                        &lGauge.Label};
+  FBProperty* lOwn[] = {&lGauge.Enabled, &lGauge.Count, &lGauge.Scale, &lGauge.Tint, &lGauge.Label};
   for (int i = 0; i < 5; ++i) EXPECT_EQ(&lGauge.PropertyList[lBase + i], lOwn[i]) << i;
 
   EXPECT_TRUE(lGauge.Scale.IsAnimatable());

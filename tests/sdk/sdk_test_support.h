@@ -1,13 +1,12 @@
 #pragma once
 // Fixture and event receivers shared by the SDK tests.
 
+#include <fbhost/runtime.h>
+#include <fbsdk/fbsdk.h>
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <vector>
-
-#include <fbhost/runtime.h>
-#include <fbsdk/fbsdk.h>
 
 // Each test starts from, and leaves, a new host's scene.
 class SdkTest : public ::testing::Test {

@@ -234,6 +234,9 @@ bool FBPropertyAnimatable::SetAnimated(bool pAnimated) {
 }
 
 bool FBPropertyAnimatable::IsAnimated() { return mAnimated; }
+bool FBPropertyAnimatable::IsAnimatable() { return true; }
+FBPropertyType FBPropertyString::GetPropertyType() { return kFBPT_charptr; }
+FBPropertyType FBPropertyBasicList::GetPropertyType() { return kFBPT_object; }
 
 int FBPropertyBasicList::GetCount() { return GetSrcCount(); }
 

@@ -8,6 +8,8 @@
 
 #include <fbsdk/fbsdk.h>
 
+// Exported from the SDK library, which hides everything it does not publish.
+#pragma GCC visibility push(default)
 namespace fbhost {
 
 using ORSDK2014::FBCamera;
@@ -71,3 +73,4 @@ bool ParseTimeCode(const char* pText, ORSDK2014::FBTimeCode& pTimeCode,
 std::string FormatTimeCode(const ORSDK2014::FBTimeCode& pTimeCode);
 
 }  // namespace fbhost
+#pragma GCC visibility pop

@@ -104,7 +104,7 @@ class FBSDK_DLL FBPropertyAnimatable : public FBProperty {
   FBPropertyAnimatable* Init(FBBox* pOwner, const char* pName, const char* pType, double* pInit);
   bool SetAnimated(bool pAnimated);
   bool IsAnimated();
-  bool IsAnimatable() override { return true; }
+  bool IsAnimatable() override;
 
  private:
   bool mAnimated = false;
@@ -165,7 +165,7 @@ class FBSDK_DLL FBPropertyString : public FBProperty {
     GetData(&lText, sizeof(lText));
     return lText ? lText : "";
   }
-  FBPropertyType GetPropertyType() override { return kFBPT_charptr; }
+  FBPropertyType GetPropertyType() override;
 };
 
 // A list of components; its items are the property's sources, in order.
@@ -176,7 +176,7 @@ class FBSDK_DLL FBPropertyBasicList : public FBProperty {
   virtual void RemoveAt(int pIndex);
   // Removes every item, one notification per item.
   void RemoveAll();
-  FBPropertyType GetPropertyType() override { return kFBPT_object; }
+  FBPropertyType GetPropertyType() override;
 };
 
 class FBSDK_DLL FBPropertyListObject : public FBPropertyBasicList {
