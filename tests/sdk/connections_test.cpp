@@ -34,21 +34,14 @@ TEST_F(ConnectionsTest, DestinationReadsItsSourceConvertedAsCppConverts) {
   lDouble = std::numeric_limits<double>::quiet_NaN();
   EXPECT_EQ(lInt, 0);
 
-  FBPropertyInt lIntSource;
-  FBPropertyDouble lFromInt;
-  FBPropertyBool lFromIntBool;
-  ASSERT_TRUE(lFromInt.ConnectSrc(&lIntSource));
-  ASSERT_TRUE(lFromIntBool.ConnectSrc(&lIntSource));
-  lIntSource = INT_MIN;
-  EXPECT_EQ(lFromInt, static_cast<double>(INT_MIN));
-  lIntSource = 2;
-  EXPECT_TRUE(lFromIntBool);
-
+  // Bool to int to double, through a chain.
   FBPropertyAnimatableBool lBoolSource;
   FBPropertyAnimatableInt lFromBool;
+  FBPropertyDouble lFromInt;
   ASSERT_TRUE(lFromBool.ConnectSrc(&lBoolSource));
+  ASSERT_TRUE(lFromInt.ConnectSrc(&lFromBool));
   lBoolSource = true;
-  EXPECT_EQ(lFromBool, 1);
+  EXPECT_EQ(lFromInt, 1.0);
 }
 
 TEST_F(ConnectionsTest, ChainsAndTimecodesReadThrough) {
@@ -94,7 +87,9 @@ TEST_F(ConnectionsTest, RefusedConnectionsConnectNothing) {
     const int lIndex = static_cast<int>(&lPair - lRefused);
     EXPECT_FALSE(lPair.dst->ConnectSrc(lPair.src)) << lIndex;
     EXPECT_EQ(lPair.dst->GetSrcCount(), 0) << lIndex;
-    if (lPair.src) EXPECT_EQ(lPair.src->GetDstCount(), 0) << lIndex;
+    if (lPair.src) {
+      EXPECT_EQ(lPair.src->GetDstCount(), 0) << lIndex;
+    }
   }
 
   // Cycles, direct or through a chain.
@@ -116,7 +111,6 @@ TEST_F(ConnectionsTest, SourcesAreListedInOrderAndDisconnectAllClearsBothSides) 
   EXPECT_EQ(lList.Add(&lC), 2);
   EXPECT_EQ(lList.Add(&lB), 1);  // already there: not added twice
   ASSERT_EQ(lList.GetSrcCount(), 3);
-  EXPECT_EQ(lList.GetCount(), 3);
   EXPECT_EQ(lList.GetSrc(0), &lA);
   EXPECT_EQ(lList.GetSrc(2), &lC);
   EXPECT_EQ(lList.GetSrc(3), nullptr);
@@ -146,13 +140,6 @@ TEST_F(ConnectionsTest, DestroyedPlugsLeaveNoConnectionBehind) {
   }
   EXPECT_EQ(lShown.GetSrcCount(), 0);
   EXPECT_EQ(lShown, 5);  // reads its own value again
-
-  FBPropertyDouble lSource;
-  {
-    FBPropertyDouble lDestination;
-    ASSERT_TRUE(lDestination.ConnectSrc(&lSource));
-  }
-  EXPECT_EQ(lSource.GetDstCount(), 0);
 
   // A component that goes away leaves the lists holding it, as does one of its properties.
   FBPropertyListObject lList;

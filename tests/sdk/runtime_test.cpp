@@ -52,8 +52,6 @@ TEST_F(RuntimeTest, ClassesTakeDistinctIdsFromTheGlobalCounter) {
   EXPECT_FALSE(lComponent->Is(FBCamera::TypeInfo));
   EXPECT_FALSE(lComponent->Is(FBProperty::TypeInfo));
 
-  FBHUDElement lPlain("plain");
-  EXPECT_FALSE(lPlain.Is(ProbeElement::TypeInfo));
   FBPropertyInt lProperty;
   EXPECT_TRUE(lProperty.Is(FBProperty::TypeInfo));
   EXPECT_FALSE(lProperty.Is(FBComponent::TypeInfo));
@@ -72,10 +70,6 @@ TEST_F(RuntimeTest, RegistryKeepsOneRecordPerEntryAndForgetsByAddress) {
   EXPECT_TRUE(lEntry->multipleAllowed);
   EXPECT_EQ(lEntry->creator, &CreateNothing);
   EXPECT_EQ(fbhost::FindRegisteredClass("Test/Group", "Missing"), nullptr);
-
-  EXPECT_FALSE(FBObject_Register(nullptr, "X", "", CreateNothing, true, nullptr));
-  EXPECT_FALSE(FBObject_Register("Test/Group", "X", "", nullptr, true, nullptr));
-  EXPECT_EQ(fbhost::FindRegisteredClass("Test/Group", "X"), nullptr);
 
   const char* lCode = reinterpret_cast<const char*>(&CreateNothing);
   EXPECT_EQ(fbhost::ForgetClassesIn(lCode, lCode + 1), 1);

@@ -138,6 +138,8 @@ void FBProperty::StoreRaw(const void* pRaw) {
 }
 
 void FBProperty::SetData(void* pData) {
+  static char sEmptyText[] = "";
+  if (!pData && mType == kFBPT_charptr) pData = sEmptyText;  // null text stores ""
   if (!pData) return;
   if (mSet) {
     mSet(mOwner ? mOwner->GetHIObject() : nullptr, pData);

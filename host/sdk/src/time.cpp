@@ -46,15 +46,25 @@ int SaturateToInt(long double pValue) {
   return static_cast<int>(pValue);
 }
 
-// Frame times are rounded to whole ticks, so allow that much below a frame.
-const long double kFrameEpsilon = 1e-6L;
+// Index of the last frame starting at or before pTicks. Frame starts are
+// SetFrame's rounded ticks, so the estimate is checked against them.
+long double FloorFrame(long double pTicks, double pRate) {
+  auto lStart = [pRate](long double pFrame) {
+    return std::round(pFrame * FBTime::kTicksPerSecond / pRate);
+  };
+  long double lFrame = std::floor(pTicks * pRate / FBTime::kTicksPerSecond);
+  if (lStart(lFrame + 1) <= pTicks) {
+    lFrame += 1;
+  } else if (lStart(lFrame) > pTicks) {
+    lFrame -= 1;
+  }
+  return lFrame;
+}
 
 }  // namespace
 
 kLongLong FBTime::GetFrame(FBTimeMode pTimeMode) const {
-  const long double lFrames =
-      static_cast<long double>(mTime) * RateOf(pTimeMode) / kTicksPerSecond;
-  return SaturateToLongLong(std::floor(lFrames + kFrameEpsilon));
+  return SaturateToLongLong(FloorFrame(static_cast<long double>(mTime), RateOf(pTimeMode)));
 }
 
 void FBTime::SetFrame(kLongLong pFrame, FBTimeMode pTimeMode) {
@@ -72,9 +82,7 @@ bool FBTime::GetTime(int& pHour, int& pMinute, int& pSecond, int& pFrame, int& p
                 : static_cast<unsigned long long>(mTime);
   const unsigned long long lSeconds = lTicks / kTicksPerSecond;
   const unsigned long long lRemainder = lTicks % kTicksPerSecond;
-  const long double lFrame =
-      std::floor(static_cast<long double>(lRemainder) * RateOf(pTimeMode) / kTicksPerSecond +
-                 kFrameEpsilon);
+  const long double lFrame = FloorFrame(static_cast<long double>(lRemainder), RateOf(pTimeMode));
   const int lSign = lNegative ? -1 : 1;
   pHour = lSign * SaturateToInt(static_cast<long double>(lSeconds / 3600ULL));
   pMinute = lSign * static_cast<int>((lSeconds / 60ULL) % 60ULL);
