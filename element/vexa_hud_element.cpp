@@ -25,8 +25,7 @@ void VexaHUDElement::FBDelete() { FBComponent::FBDelete(); }
 bool VexaHUDElement::FbxStore(FBFbxObject*, kFbxObjectStore) { return true; }
 bool VexaHUDElement::FbxRetrieve(FBFbxObject*, kFbxObjectStore) { return true; }
 
-VexaHUDElement::VexaHUDElement(const char* pName, HIObject pObject)
-    : FBHUDElement(pName, pObject) {
+VexaHUDElement::VexaHUDElement(const char* pName, HIObject pObject) : FBHUDElement(pName, pObject) {
   mGlyphText[0] = '\0';
 }
 

@@ -27,8 +27,7 @@ class VEXA_EXPORT VexaHUDElement : public FBHUDElement {
   bool FbxStore(FBFbxObject* pFbxObject, kFbxObjectStore pStoreWhat) override;
   bool FbxRetrieve(FBFbxObject* pFbxObject, kFbxObjectStore pStoreWhat) override;
 
-  void GetIntrinsicDimension(FBViewingOptions* pViewingOptions, int& pWidth,
-                             int& pHeight) override;
+  void GetIntrinsicDimension(FBViewingOptions* pViewingOptions, int& pWidth, int& pHeight) override;
   void DrawElement(FBViewingOptions* pViewingOptions, FBHUDElement::Rect& pRect) override;
 
   // Replace the content of a timecode source list; the host's notification of

@@ -7,9 +7,7 @@
 
 FBStorableCustomHUDElementImplementation(VexaHUDElement, "Vexa HUD Element");
 
-FBLibraryDeclare(vexahudeelement) {
-  FBLibraryRegisterStorable(VexaHUDElement);
-}
+FBLibraryDeclare(vexahudeelement) { FBLibraryRegisterStorable(VexaHUDElement); }
 FBLibraryDeclareEnd;
 
 bool FBLibrary::LibInit() { return true; }

@@ -232,7 +232,8 @@ void VexaHUDElement::_drawSavingOverlay(int pWidth, int pHeight) {
 
   if (!mMessageFont) return;
   const char* lMessage = _validText(SaveMessage);
-  const FTBBox lBox = mMessageFont->BBox(lMessage, -1, FTPoint(0.0, 0.0, 0.0), FTPoint(0.0, 0.0, 0.0));
+  const FTBBox lBox =
+      mMessageFont->BBox(lMessage, -1, FTPoint(0.0, 0.0, 0.0), FTPoint(0.0, 0.0, 0.0));
   glColor3f(1.0f, 1.0f, 1.0f);
   const double lX = (pWidth / 2) + lBox.Upper().X() * -0.5;
   const double lY = (pHeight / 2) + lBox.Upper().Y() * -0.5;

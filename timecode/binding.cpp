@@ -7,8 +7,7 @@
 namespace {
 
 // The names tried after the preferred one, each with its own message.
-const char* const kTimecodeNames[] = {"master", "amc:timecode", "Timecode", "timecode",
-                                      "TimeCode"};
+const char* const kTimecodeNames[] = {"master", "amc:timecode", "Timecode", "timecode", "TimeCode"};
 const char* const kTimecodeMessages[] = {
     "Connecting to 'master' timecode property ",
     "Connecting to 'amc:timecode' timecode property ",
@@ -110,8 +109,8 @@ void VexaHUDElement::_updateCharacterTimecodeSource() {
 }
 
 void VexaHUDElement::_updateCameraTimecodeSource() {
-  UpdateTimecodeSource(CameraTimecodeSource, CameraTimecode, CameraHour, CameraMinute,
-                       CameraSecond, CameraFrame, TimecodePropertyName);
+  UpdateTimecodeSource(CameraTimecodeSource, CameraTimecode, CameraHour, CameraMinute, CameraSecond,
+                       CameraFrame, TimecodePropertyName);
 }
 
 // Both setters leave the binding to the host's notifications of the change.

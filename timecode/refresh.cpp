@@ -65,8 +65,7 @@ void VexaHUDElement::OnPerFrameRenderingPipelineCallback(HIRegister, HKEventBase
   mIntervalSum += lInterval;
   mSampleCount += 1;
   if (mIntervalSum > 999) {
-    mAverageFrameInterval =
-        static_cast<double>(mIntervalSum) / static_cast<double>(mSampleCount);
+    mAverageFrameInterval = static_cast<double>(mIntervalSum) / static_cast<double>(mSampleCount);
     mIntervalSum = 0;
     mSampleCount = 0;
   }

@@ -15,9 +15,7 @@ void FBComponent::FBDelete() {
   if (mAllocated) delete this;
 }
 
-FBComponent::FBComponent(HIObject pObject) : FBPlug(pObject) {
-  Name.CreateInternal(this, "Name");
-}
+FBComponent::FBComponent(HIObject pObject) : FBPlug(pObject) { Name.CreateInternal(this, "Name"); }
 
 FBComponent::~FBComponent() = default;
 

@@ -45,8 +45,7 @@ bool FBPlug::ConnectSrc(FBPlug* pSrc, FBConnectionType) {
   if (DependsOn(pSrc, this, 0)) return false;  // would make a cycle
   mSrcs.push_back(pSrc);
   pSrc->mDsts.push_back(this);
-  fbhost::detail::NotifyConnection(kFBConnectedSrc, pSrc, this,
-                                   static_cast<int>(mSrcs.size()) - 1);
+  fbhost::detail::NotifyConnection(kFBConnectedSrc, pSrc, this, static_cast<int>(mSrcs.size()) - 1);
   return true;
 }
 

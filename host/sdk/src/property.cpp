@@ -11,8 +11,7 @@ int FBProperty::TypeInfo = FBPlug::mGlobalTypeInfo++;
 namespace {
 
 bool IsNumeric(FBPropertyType pType) {
-  return pType == kFBPT_int || pType == kFBPT_bool || pType == kFBPT_double ||
-         pType == kFBPT_enum;
+  return pType == kFBPT_int || pType == kFBPT_bool || pType == kFBPT_double || pType == kFBPT_enum;
 }
 
 // double to int without undefined behaviour: NaN gives 0, the rest saturates.
@@ -27,21 +26,32 @@ int SaturateToInt(double pValue) {
 
 double NumericValue(FBPropertyType pType, const void* pRaw) {
   switch (pType) {
-    case kFBPT_bool: return *static_cast<const bool*>(pRaw) ? 1.0 : 0.0;
+    case kFBPT_bool:
+      return *static_cast<const bool*>(pRaw) ? 1.0 : 0.0;
     case kFBPT_int:
-    case kFBPT_enum: return *static_cast<const int*>(pRaw);
-    case kFBPT_double: return *static_cast<const double*>(pRaw);
-    default: return 0.0;
+    case kFBPT_enum:
+      return *static_cast<const int*>(pRaw);
+    case kFBPT_double:
+      return *static_cast<const double*>(pRaw);
+    default:
+      return 0.0;
   }
 }
 
 void StoreNumeric(FBPropertyType pType, double pValue, void* pRaw) {
   switch (pType) {
-    case kFBPT_bool: *static_cast<bool*>(pRaw) = pValue != 0.0; break;
+    case kFBPT_bool:
+      *static_cast<bool*>(pRaw) = pValue != 0.0;
+      break;
     case kFBPT_int:
-    case kFBPT_enum: *static_cast<int*>(pRaw) = SaturateToInt(pValue); break;
-    case kFBPT_double: *static_cast<double*>(pRaw) = pValue; break;
-    default: break;
+    case kFBPT_enum:
+      *static_cast<int*>(pRaw) = SaturateToInt(pValue);
+      break;
+    case kFBPT_double:
+      *static_cast<double*>(pRaw) = pValue;
+      break;
+    default:
+      break;
   }
 }
 
@@ -65,21 +75,26 @@ int FBProperty::GetTypeId() { return TypeInfo; }
 
 int FBProperty::RawSize(FBPropertyType pType) {
   switch (pType) {
-    case kFBPT_bool: return 1;
+    case kFBPT_bool:
+      return 1;
     case kFBPT_int:
-    case kFBPT_enum: return 4;
+    case kFBPT_enum:
+      return 4;
     case kFBPT_double:
     case kFBPT_Time:
-    case kFBPT_charptr: return 8;
-    case kFBPT_TimeCode: return 24;
-    case kFBPT_ColorRGBA: return 32;
-    default: return 0;
+    case kFBPT_charptr:
+      return 8;
+    case kFBPT_TimeCode:
+      return 24;
+    case kFBPT_ColorRGBA:
+      return 32;
+    default:
+      return 0;
   }
 }
 
 FBProperty* FBProperty::CreateInternal(FBComponent* pParent, const char* pName,
-                                       fbExternalGetSetHandler pGet,
-                                       fbExternalGetSetHandler pSet) {
+                                       fbExternalGetSetHandler pGet, fbExternalGetSetHandler pSet) {
   mOwner = pParent;
   SetName(pName);
   mGet = pGet;
@@ -205,7 +220,9 @@ FBPropertyAnimatable* FBPropertyAnimatable::Init(FBBox* pOwner, const char* pNam
       case kFBPT_bool:
       case kFBPT_int:
       case kFBPT_enum:
-      case kFBPT_double: StoreNumeric(mType, pInit[0], &lRaw); break;
+      case kFBPT_double:
+        StoreNumeric(mType, pInit[0], &lRaw);
+        break;
       case kFBPT_ColorRGBA:
         for (int i = 0; i < 4; ++i) lRaw.v[i] = pInit[i];
         break;
@@ -222,7 +239,8 @@ FBPropertyAnimatable* FBPropertyAnimatable::Init(FBBox* pOwner, const char* pNam
         lRaw.t = lTime.Get();
         break;
       }
-      default: break;
+      default:
+        break;
     }
     if (RawSize(mType) > 0 && mType != kFBPT_charptr) StoreRaw(&lRaw);
   }

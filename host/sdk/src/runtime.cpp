@@ -69,7 +69,8 @@ int ForgetClassesIn(const void* pBegin, const void* pEnd) {
   const size_t lBefore = lClasses.size();
   for (size_t i = lClasses.size(); i-- > 0;) {
     const auto lAddress = reinterpret_cast<std::uintptr_t>(lClasses[i].creator);
-    if (lAddress >= lBegin && lAddress < lEnd) lClasses.erase(lClasses.begin() + static_cast<std::ptrdiff_t>(i));
+    if (lAddress >= lBegin && lAddress < lEnd)
+      lClasses.erase(lClasses.begin() + static_cast<std::ptrdiff_t>(i));
   }
   return static_cast<int>(lBefore - lClasses.size());
 }

@@ -1,10 +1,10 @@
 #pragma once
 // State of the one host process behind every SDK proxy object.
 
-#include <vector>
-
-#include <fbsdk/fbsdk.h>
 #include <fbhost/runtime.h>
+#include <fbsdk/fbsdk.h>
+
+#include <vector>
 
 namespace ORSDK2014 {
 

@@ -17,18 +17,29 @@ namespace {
 
 double RateOf(FBTimeMode pMode) {
   switch (pMode) {
-    case kFBTimeMode1000Hz: return 1000.0;
-    case kFBTimeMode120Frames: return 120.0;
-    case kFBTimeMode100Frames: return 100.0;
-    case kFBTimeMode60Frames: return 60.0;
-    case kFBTimeMode50Frames: return 50.0;
-    case kFBTimeMode48Frames: return 48.0;
-    case kFBTimeMode30Frames: return 30.0;
+    case kFBTimeMode1000Hz:
+      return 1000.0;
+    case kFBTimeMode120Frames:
+      return 120.0;
+    case kFBTimeMode100Frames:
+      return 100.0;
+    case kFBTimeMode60Frames:
+      return 60.0;
+    case kFBTimeMode50Frames:
+      return 50.0;
+    case kFBTimeMode48Frames:
+      return 48.0;
+    case kFBTimeMode30Frames:
+      return 30.0;
     case kFBTimeMode2997Frames_Drop:
-    case kFBTimeMode2997Frames: return 29.97;
-    case kFBTimeMode25Frames: return 25.0;
-    case kFBTimeMode24Frames: return 24.0;
-    default: return fbhost::detail::S().fps;
+    case kFBTimeMode2997Frames:
+      return 29.97;
+    case kFBTimeMode25Frames:
+      return 25.0;
+    case kFBTimeMode24Frames:
+      return 24.0;
+    default:
+      return fbhost::detail::S().fps;
   }
 }
 
@@ -68,8 +79,7 @@ kLongLong FBTime::GetFrame(FBTimeMode pTimeMode) const {
 }
 
 void FBTime::SetFrame(kLongLong pFrame, FBTimeMode pTimeMode) {
-  const long double lTicks = static_cast<long double>(pFrame) * kTicksPerSecond /
-                             RateOf(pTimeMode);
+  const long double lTicks = static_cast<long double>(pFrame) * kTicksPerSecond / RateOf(pTimeMode);
   mTime = SaturateToLongLong(std::round(lTicks));
 }
 
@@ -77,9 +87,8 @@ bool FBTime::GetTime(int& pHour, int& pMinute, int& pSecond, int& pFrame, int& p
                      int& pMilliSecond, FBTimeMode pTimeMode) const {
   // Split the magnitude, then give every part the time's sign.
   const bool lNegative = mTime < 0;
-  const unsigned long long lTicks =
-      lNegative ? 0ULL - static_cast<unsigned long long>(mTime)
-                : static_cast<unsigned long long>(mTime);
+  const unsigned long long lTicks = lNegative ? 0ULL - static_cast<unsigned long long>(mTime)
+                                              : static_cast<unsigned long long>(mTime);
   const unsigned long long lSeconds = lTicks / kTicksPerSecond;
   const unsigned long long lRemainder = lTicks % kTicksPerSecond;
   const long double lFrame = FloorFrame(static_cast<long double>(lRemainder), RateOf(pTimeMode));

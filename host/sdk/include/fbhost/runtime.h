@@ -3,10 +3,10 @@
 // up and drives (scene state, transport, clock, events, class registry).
 // Plug-ins never include this header.
 
+#include <fbsdk/fbsdk.h>
+
 #include <string>
 #include <vector>
-
-#include <fbsdk/fbsdk.h>
 
 // Exported from the SDK library, which hides everything it does not publish.
 #pragma GCC visibility push(default)

@@ -1,10 +1,10 @@
 #pragma once
 // Components (objects with published properties) and class registration.
 
+#include <fbsdk/fbproperty.h>
+
 #include <memory>
 #include <vector>
-
-#include <fbsdk/fbproperty.h>
 
 namespace ORSDK2014 {
 

@@ -32,29 +32,27 @@ typedef unsigned long long kULongLong;
 }  // namespace ORSDK2014
 
 // Declares the identity operations every SDK class answers.
-#define FBClassDeclare(Name, Parent)     \
- public:                                 \
-  typedef Parent ParentClass;            \
-  virtual const char* ClassName();       \
-  static int TypeInfo;                   \
-  virtual bool Is(int pTypeId);          \
-  virtual void FBDelete();               \
-  virtual int GetTypeId();               \
-  virtual ~Name();                       \
-                                         \
+#define FBClassDeclare(Name, Parent) \
+ public:                             \
+  typedef Parent ParentClass;        \
+  virtual const char* ClassName();   \
+  static int TypeInfo;               \
+  virtual bool Is(int pTypeId);      \
+  virtual void FBDelete();           \
+  virtual int GetTypeId();           \
+  virtual ~Name();                   \
+                                     \
  private:
 
 // Defines them; the class takes the next free id of the process's counter.
-#define FBClassImplementation(Name)                                           \
-  int Name::TypeInfo = ORSDK2014::FBPlug::mGlobalTypeInfo++;                  \
-  const char* Name::ClassName() { return #Name; }                             \
+#define FBClassImplementation(Name)                                                      \
+  int Name::TypeInfo = ORSDK2014::FBPlug::mGlobalTypeInfo++;                             \
+  const char* Name::ClassName() { return #Name; }                                        \
   bool Name::Is(int pTypeId) { return pTypeId == TypeInfo || ParentClass::Is(pTypeId); } \
-  void Name::FBDelete() { ParentClass::FBDelete(); }                          \
+  void Name::FBDelete() { ParentClass::FBDelete(); }                                     \
   int Name::GetTypeId() { return TypeInfo; }
 
-#define FBStorableClassDeclare(Name, Parent) \
-  FBClassDeclare(Name, Parent)               \
- public:                                     \
-  virtual const char* FbxGetObjectSubType(); \
-                                             \
+#define FBStorableClassDeclare(Name, Parent)                                       \
+  FBClassDeclare(Name, Parent) public : virtual const char* FbxGetObjectSubType(); \
+                                                                                   \
  private:

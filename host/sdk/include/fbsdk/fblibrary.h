@@ -30,26 +30,26 @@ class FBLibrary : public FBLibraryBase {
 // FBLibraryDeclare(Name) { FBLibraryRegisterStorable(Class); ... } FBLibraryDeclareEnd;
 // defines the library object, LIBRARY_INIT, the entry point and the load and
 // unload calls the dynamic loader makes.
-#define FBLibraryDeclare(LibName)                                                        \
-  ORSDK2014::FBLibrary LibName##GlobalFBLibrary;                                        \
-  extern "C" FBSDK_EXPORT bool LIBRARY_INIT(ORSDK2014::HIError) {                        \
-    return LibName##GlobalFBLibrary.LibInit();                                           \
-  }                                                                                      \
-  FBSDK_EXPORT void EntryPoint##LibName(kFBDllOperation pOperation);                     \
-  FBSDK_EXPORT __attribute__((constructor)) void KdsoInit##LibName() {                   \
-    EntryPoint##LibName(kFBDllLoad);                                                     \
-  }                                                                                      \
-  FBSDK_EXPORT __attribute__((destructor)) void KdsoDone##LibName() {                    \
-    EntryPoint##LibName(kFBDllUnLoad);                                                   \
-  }                                                                                      \
-  FBSDK_EXPORT void EntryPoint##LibName(kFBDllOperation pOperation) {                    \
-    switch (pOperation) {                                                                \
+#define FBLibraryDeclare(LibName)                                      \
+  ORSDK2014::FBLibrary LibName##GlobalFBLibrary;                       \
+  extern "C" FBSDK_EXPORT bool LIBRARY_INIT(ORSDK2014::HIError) {      \
+    return LibName##GlobalFBLibrary.LibInit();                         \
+  }                                                                    \
+  FBSDK_EXPORT void EntryPoint##LibName(kFBDllOperation pOperation);   \
+  FBSDK_EXPORT __attribute__((constructor)) void KdsoInit##LibName() { \
+    EntryPoint##LibName(kFBDllLoad);                                   \
+  }                                                                    \
+  FBSDK_EXPORT __attribute__((destructor)) void KdsoDone##LibName() {  \
+    EntryPoint##LibName(kFBDllUnLoad);                                 \
+  }                                                                    \
+  FBSDK_EXPORT void EntryPoint##LibName(kFBDllOperation pOperation) {  \
+    switch (pOperation) {                                              \
       case kFBDllLoad:
 
-#define FBLibraryRegisterStorable(ClassName)      \
-  {                                               \
-    extern void FBModule##ClassName##Storable();  \
-    FBModule##ClassName##Storable();              \
+#define FBLibraryRegisterStorable(ClassName)     \
+  {                                              \
+    extern void FBModule##ClassName##Storable(); \
+    FBModule##ClassName##Storable();             \
   }
 
 #define FBLibraryDeclareEnd \
@@ -61,20 +61,19 @@ class FBLibrary : public FBLibraryBase {
 
 // Defines the storable HUD element's sub-type, its factory and the module
 // function that registers the factory with the host, once.
-#define FBStorableCustomHUDElementImplementation(ClassName, Desc)                          \
-  const char* ClassName::FbxGetObjectSubType() { return #ClassName; }                     \
-  FBSDK_EXPORT ORSDK2014::HIObject RegisterStorable##ClassName##Create(                   \
-      ORSDK2014::HIObject, const char* pName, void*) {                                     \
-    ClassName* lObject = new ClassName(pName, nullptr);                                    \
-    lObject->mAllocated = true;                                                            \
-    if (lObject->FBCreate()) return lObject->GetHIObject();                               \
-    delete lObject;                                                                        \
-    return nullptr;                                                                        \
-  }                                                                                        \
-  FBLibraryModule(ClassName##Storable) {                                                   \
-    ORSDK2014::FBString lGroup("FbxStorable/HUDElement");                                 \
-    static int sRegistered =                                                               \
-        ORSDK2014::FBObject_Register(lGroup, #ClassName, Desc,                             \
-                                     RegisterStorable##ClassName##Create, true, nullptr);  \
-    (void)sRegistered;                                                                     \
+#define FBStorableCustomHUDElementImplementation(ClassName, Desc)                                  \
+  const char* ClassName::FbxGetObjectSubType() { return #ClassName; }                              \
+  FBSDK_EXPORT ORSDK2014::HIObject RegisterStorable##ClassName##Create(ORSDK2014::HIObject,        \
+                                                                       const char* pName, void*) { \
+    ClassName* lObject = new ClassName(pName, nullptr);                                            \
+    lObject->mAllocated = true;                                                                    \
+    if (lObject->FBCreate()) return lObject->GetHIObject();                                        \
+    delete lObject;                                                                                \
+    return nullptr;                                                                                \
+  }                                                                                                \
+  FBLibraryModule(ClassName##Storable) {                                                           \
+    ORSDK2014::FBString lGroup("FbxStorable/HUDElement");                                          \
+    static int sRegistered = ORSDK2014::FBObject_Register(                                         \
+        lGroup, #ClassName, Desc, RegisterStorable##ClassName##Create, true, nullptr);             \
+    (void)sRegistered;                                                                             \
   }

@@ -1,9 +1,9 @@
 #pragma once
 // The root of the object model: host handles, callbacks and connectable plugs.
 
-#include <vector>
-
 #include <fbsdk/fbdefines.h>
+
+#include <vector>
 
 namespace ORSDK2014 {
 

@@ -1,12 +1,12 @@
 #pragma once
 // Properties: typed, connectable values published on components.
 
-#include <string>
-#include <vector>
-
 #include <fbsdk/fbplug.h>
 #include <fbsdk/fbtime.h>
 #include <fbsdk/fbtypes.h>
+
+#include <string>
+#include <vector>
 
 namespace ORSDK2014 {
 
@@ -46,7 +46,8 @@ class FBSDK_DLL FBProperty : public FBPlug {
                              fbExternalGetSetHandler pGet = nullptr,
                              fbExternalGetSetHandler pSet = nullptr);
   // Limits; a forced limit clamps every value set afterwards.
-  void SetMinMax(double pMin, double pMax, bool pForceMinClamp = false, bool pForceMaxClamp = false);
+  void SetMinMax(double pMin, double pMax, bool pForceMinClamp = false,
+                 bool pForceMaxClamp = false);
   bool GetMinMax(double& pMin, double& pMax) const;
 
   // Raw access. For a charptr property SetData takes the text itself and
@@ -150,7 +151,8 @@ typedef FBPropertyBase<FBTime, kFBPT_Time> FBPropertyTime;
 typedef FBPropertyBaseAnimatable<bool, kFBPT_bool> FBPropertyAnimatableBool;
 typedef FBPropertyBaseAnimatable<int, kFBPT_int> FBPropertyAnimatableInt;
 typedef FBPropertyBaseAnimatable<double, kFBPT_double> FBPropertyAnimatableDouble;
-typedef FBPropertyBaseAnimatable<FBColorAndAlpha, kFBPT_ColorRGBA> FBPropertyAnimatableColorAndAlpha;
+typedef FBPropertyBaseAnimatable<FBColorAndAlpha, kFBPT_ColorRGBA>
+    FBPropertyAnimatableColorAndAlpha;
 typedef FBPropertyBaseAnimatable<FBTimeCode, kFBPT_TimeCode> FBPropertyAnimatableTimeCode;
 
 class FBSDK_DLL FBPropertyString : public FBProperty {

@@ -28,8 +28,8 @@ class FBSDK_DLL FBCamera : public FBBox {
   explicit FBCamera(const char* pName, HIObject pObject = nullptr);
 
   FBPropertyCameraApertureMode ApertureMode;
-  FBPropertyDouble FilmSizeWidth;   // inches
-  FBPropertyDouble FilmSizeHeight;  // inches
+  FBPropertyDouble FilmSizeWidth;           // inches
+  FBPropertyDouble FilmSizeHeight;          // inches
   FBPropertyAnimatableDouble FieldOfView;   // degrees
   FBPropertyAnimatableDouble FieldOfViewX;  // degrees
   FBPropertyAnimatableDouble FocalLength;   // millimetres

@@ -35,8 +35,8 @@ class FBSDK_DLL FBTime {
   kLongLong GetFrame(FBTimeMode pTimeMode = kFBTimeModeDefault) const;
   void SetFrame(kLongLong pFrame, FBTimeMode pTimeMode = kFBTimeModeDefault);
   // Splits the time into hours, minutes, seconds and frames at the mode's rate.
-  bool GetTime(int& pHour, int& pMinute, int& pSecond, int& pFrame, int& pField,
-               int& pMilliSecond, FBTimeMode pTimeMode = kFBTimeModeDefault) const;
+  bool GetTime(int& pHour, int& pMinute, int& pSecond, int& pFrame, int& pField, int& pMilliSecond,
+               FBTimeMode pTimeMode = kFBTimeModeDefault) const;
   kLongLong GetMilliSeconds() const { return mTime / 46186158LL; }
   void SetMilliSeconds(kLongLong pMilliSeconds);
   double GetSecondDouble() const;

@@ -1,9 +1,9 @@
 #pragma once
 // Small value classes: colours and host strings.
 
-#include <string>
-
 #include <fbsdk/fbdefines.h>
+
+#include <string>
 
 namespace ORSDK2014 {
 

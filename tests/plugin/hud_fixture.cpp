@@ -1,0 +1,207 @@
+#include "hud_fixture.h"
+
+#include <GL/gl.h>
+#include <fbhost/runtime.h>
+
+#include <QtGlobal>
+#include <cstdlib>
+
+namespace vexatest {
+
+namespace {
+
+std::vector<std::string>& CapturedMessages() {
+  static std::vector<std::string> sMessages;
+  return sMessages;
+}
+
+void Capture(QtMsgType, const QMessageLogContext&, const QString& pMessage) {
+  CapturedMessages().push_back(pMessage.toStdString());
+}
+
+FBProperty* Find(FBComponent* pOwner, const char* pName) {
+  FBProperty* lProperty = pOwner->PropertyList.Find(pName);
+  if (!lProperty) ADD_FAILURE() << "no property \"" << pName << "\"";
+  return lProperty;
+}
+
+}  // namespace
+
+DebugCapture::DebugCapture() {
+  CapturedMessages().clear();
+  qInstallMessageHandler(Capture);
+}
+
+DebugCapture::~DebugCapture() { qInstallMessageHandler(nullptr); }
+
+const std::vector<std::string>& DebugCapture::Messages() const { return CapturedMessages(); }
+void DebugCapture::Clear() { CapturedMessages().clear(); }
+
+fbhost::OffscreenViewer& Viewer() {
+  static std::unique_ptr<fbhost::OffscreenViewer> sViewer = [] {
+    std::string lError;
+    auto lViewer = fbhost::OffscreenViewer::Create(1920, 1080, &lError);
+    if (!lViewer) {
+      fprintf(stderr, "no offscreen viewer: %s\n", lError.c_str());
+      std::abort();
+    }
+    lViewer->SetBackground(kBackground, kBackground, kBackground);
+    return lViewer;
+  }();
+  sViewer->MakeCurrent();
+  return *sViewer;
+}
+
+void HudTest::SetUp() {
+  Viewer();
+  mScene = std::make_unique<fbhost::Scene>();
+  mCamera = mScene->AddCamera("Camera 1");
+  mTake = mScene->AddTake("Take 001");
+  mScene->SetCurrentCamera(mCamera);
+  mScene->SetCurrentTake(mTake);
+  mScene->SetPlayRange(0, 100);
+  mHud = CreateHud();
+  ASSERT_NE(mHud, nullptr);
+}
+
+void HudTest::TearDown() {
+  Viewer();
+  mScene.reset();
+}
+
+VexaHUDElement* HudTest::CreateHud(const char* pName) {
+  // The plug-in is linked into this program, so the element class is ours.
+  return static_cast<VexaHUDElement*>(mScene->CreateElement("VexaHUDElement", pName));
+}
+
+QImage HudTest::Render(int pWidth, int pHeight) {
+  fbhost::OffscreenViewer& lViewer = Viewer();
+  if (lViewer.Width() != pWidth || lViewer.Height() != pHeight) {
+    EXPECT_TRUE(lViewer.Resize(pWidth, pHeight));
+  }
+  lViewer.RenderFrame(mScene->Elements(), mCamera);
+  return lViewer.ReadPixels();
+}
+
+namespace {
+
+// A bare HUD element whose drawing is the test's.
+class CallbackElement : public FBHUDElement {
+ public:
+  explicit CallbackElement(const std::function<void(int, int)>& pDraw)
+      : FBHUDElement("callback"), mDraw(pDraw) {
+    Show = true;
+  }
+  void DrawElement(FBViewingOptions*, Rect&) override {
+    GLint lViewport[4];
+    glGetIntegerv(GL_VIEWPORT, lViewport);
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, lViewport[2], 0, lViewport[3], -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    mDraw(lViewport[2], lViewport[3]);
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glPopAttrib();
+  }
+
+ private:
+  std::function<void(int, int)> mDraw;
+};
+
+}  // namespace
+
+QImage HudTest::RenderWith(const std::function<void(int, int)>& pDraw, int pWidth, int pHeight) {
+  fbhost::OffscreenViewer& lViewer = Viewer();
+  if (lViewer.Width() != pWidth || lViewer.Height() != pHeight) {
+    EXPECT_TRUE(lViewer.Resize(pWidth, pHeight));
+  }
+  CallbackElement lElement(pDraw);
+  lViewer.RenderFrame({&lElement}, mCamera);
+  return lViewer.ReadPixels();
+}
+
+void HudTest::SetFrame(long long pFrame) { mScene->SetFrame(pFrame); }
+
+void Set(FBComponent* pOwner, const char* pName, bool pValue) {
+  if (FBProperty* lProperty = Find(pOwner, pName)) {
+    ASSERT_EQ(lProperty->GetPropertyType(), kFBPT_bool) << pName;
+    lProperty->SetData(&pValue);
+  }
+}
+
+void Set(FBComponent* pOwner, const char* pName, int pValue) {
+  if (FBProperty* lProperty = Find(pOwner, pName)) {
+    ASSERT_EQ(lProperty->GetPropertyType(), kFBPT_int) << pName;
+    lProperty->SetData(&pValue);
+  }
+}
+
+void Set(FBComponent* pOwner, const char* pName, double pValue) {
+  if (FBProperty* lProperty = Find(pOwner, pName)) {
+    ASSERT_EQ(lProperty->GetPropertyType(), kFBPT_double) << pName;
+    lProperty->SetData(&pValue);
+  }
+}
+
+void Set(FBComponent* pOwner, const char* pName, const char* pValue) {
+  if (FBProperty* lProperty = Find(pOwner, pName)) {
+    ASSERT_EQ(lProperty->GetPropertyType(), kFBPT_charptr) << pName;
+    lProperty->SetData(const_cast<char*>(pValue));
+  }
+}
+
+void Set(FBComponent* pOwner, const char* pName, const FBColorAndAlpha& pValue) {
+  if (FBProperty* lProperty = Find(pOwner, pName)) {
+    ASSERT_EQ(lProperty->GetPropertyType(), kFBPT_ColorRGBA) << pName;
+    FBColorAndAlpha lValue = pValue;
+    lProperty->SetData(&lValue);
+  }
+}
+
+void HideAllItems(FBComponent* pHud) {
+  for (const char* lName :
+       {"Show Scene Frame", "Show Scene Timecode", "Show Character Timecode",
+        "Show Camera Timecode", "Show Focal Length", "Show Camera Name", "Show Interoccular",
+        "Show Convergence", "Show FQN", "Show Slate", "Show FPS", "Show Value 1", "Show Value 2",
+        "Show Timeline", "Show Reticle"}) {
+    Set(pHud, lName, false);
+  }
+}
+
+int ChangedPixels(const QImage& pImage, const Region& pRegion) {
+  int lChanged = 0;
+  for (int y = pRegion.y0; y <= pRegion.y1; ++y) {
+    for (int x = pRegion.x0; x <= pRegion.x1; ++x) {
+      if (x < 0 || y < 0 || x >= pImage.width() || y >= pImage.height()) continue;
+      const QRgb lPixel = fbhost::GlPixel(pImage, x, y);
+      if (qRed(lPixel) != kBackgroundGrey || qGreen(lPixel) != kBackgroundGrey ||
+          qBlue(lPixel) != kBackgroundGrey) {
+        ++lChanged;
+      }
+    }
+  }
+  return lChanged;
+}
+
+bool SameIn(const QImage& pA, const QImage& pB, const Region& pRegion) {
+  for (int y = pRegion.y0; y <= pRegion.y1; ++y) {
+    for (int x = pRegion.x0; x <= pRegion.x1; ++x) {
+      if (x < 0 || y < 0 || x >= pA.width() || y >= pA.height()) continue;
+      if (fbhost::GlPixel(pA, x, y) != fbhost::GlPixel(pB, x, y)) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace vexatest

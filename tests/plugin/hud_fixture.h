@@ -1,0 +1,75 @@
+#pragma once
+// Shared set-up for tests that draw: one offscreen viewer for the program,
+// and per test a scene with a camera, a take and one HUD element.
+
+#include <fbhost/offscreen_viewer.h>
+#include <fbhost/scene.h>
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "element/vexa_hud_element.h"
+
+namespace vexatest {
+
+// The flat background every frame is cleared to, as 0-255 grey.
+constexpr double kBackground = 0.4;
+constexpr int kBackgroundGrey = 102;
+
+// Collects Qt debug messages while alive.
+class DebugCapture {
+ public:
+  DebugCapture();
+  ~DebugCapture();
+  const std::vector<std::string>& Messages() const;
+  void Clear();
+};
+
+fbhost::OffscreenViewer& Viewer();
+
+class HudTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  VexaHUDElement* CreateHud(const char* pName = "hud");
+  // Draws one frame of the scene's elements at the given size.
+  QImage Render(int pWidth = 1920, int pHeight = 1080);
+  // Draws one frame in which pDraw runs inside the viewer's context, with a
+  // pixel projection over the viewport and blending on, as the draw pass has.
+  QImage RenderWith(const std::function<void(int, int)>& pDraw, int pWidth = 1920,
+                    int pHeight = 1080);
+  void SetFrame(long long pFrame);
+
+  fbhost::Scene& Scene() { return *mScene; }
+
+  std::unique_ptr<fbhost::Scene> mScene;
+  FBCamera* mCamera = nullptr;
+  FBTake* mTake = nullptr;
+  VexaHUDElement* mHud = nullptr;
+};
+
+// Property writes by display name, as a user or a scene file would make them.
+void Set(FBComponent* pOwner, const char* pName, bool pValue);
+void Set(FBComponent* pOwner, const char* pName, int pValue);
+void Set(FBComponent* pOwner, const char* pName, double pValue);
+void Set(FBComponent* pOwner, const char* pName, const char* pValue);
+void Set(FBComponent* pOwner, const char* pName, const FBColorAndAlpha& pValue);
+
+// Turns every text item of the element off (the status item always draws).
+void HideAllItems(FBComponent* pHud);
+
+// Pixels of an image compared with the background.
+struct Region {
+  int x0, y0, x1, y1;  // OpenGL coordinates, inclusive
+};
+// Number of pixels in the region that differ from the flat background.
+int ChangedPixels(const QImage& pImage, const Region& pRegion);
+// Whether two images are equal in a region.
+bool SameIn(const QImage& pA, const QImage& pB, const Region& pRegion);
+
+}  // namespace vexatest
