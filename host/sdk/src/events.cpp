@@ -122,6 +122,11 @@ void RaiseRenderingPipeline(ORSDK2014::FBGlobalEvalCallbackTiming pTiming) {
   detail::PipelineEvents().Raise(nullptr, &lData);
 }
 
+void RaiseConnectionNotify(ORSDK2014::FBConnectionAction pAction, ORSDK2014::FBPlug* pSrc,
+                           ORSDK2014::FBPlug* pDst) {
+  detail::NotifyConnection(pAction, pSrc, pDst, -1);
+}
+
 int ConnectionNotifyHandlerCount() { return detail::ConnectionEvents().Count(); }
 int RenderingPipelineHandlerCount() { return detail::PipelineEvents().Count(); }
 

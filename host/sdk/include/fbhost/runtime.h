@@ -60,6 +60,9 @@ int LiveComponentCount();
 
 // Events.
 void RaiseRenderingPipeline(ORSDK2014::FBGlobalEvalCallbackTiming pTiming);
+// Raises a connection notification as the host would after a change.
+void RaiseConnectionNotify(ORSDK2014::FBConnectionAction pAction, ORSDK2014::FBPlug* pSrc,
+                           ORSDK2014::FBPlug* pDst);
 int ConnectionNotifyHandlerCount();
 int RenderingPipelineHandlerCount();
 
