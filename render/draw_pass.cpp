@@ -72,6 +72,9 @@ void VexaHUDElement::DrawElement(FBViewingOptions*, FBHUDElement::Rect&) {
   glPushMatrix();
   glLoadIdentity();
   glOrtho(0, lWidth, 0, lHeight, -1.0, 1.0);
+  // Set before the inner push: some drivers (Mesa 22) leave a change made under
+  // a nested push of other groups in place when the outer group is popped.
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glPushAttrib(GL_CURRENT_BIT | GL_TRANSFORM_BIT | GL_ENABLE_BIT | GL_LIST_BIT);
   glDisable(GL_DEPTH_TEST);
   glEnable(GL_BLEND);
@@ -87,7 +90,6 @@ void VexaHUDElement::DrawElement(FBViewingOptions*, FBHUDElement::Rect&) {
     mCurrentCameraName = "";
   }
 
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glEnable(GL_BLEND);
 
   RenderBloop(lWidth, lHeight);

@@ -4,6 +4,8 @@
 #include <fbhost/runtime.h>
 
 #include <QtGlobal>
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace vexatest {
@@ -70,8 +72,11 @@ void HudTest::TearDown() {
 }
 
 VexaHUDElement* HudTest::CreateHud(const char* pName) {
-  // The plug-in is linked into this program, so the element class is ours.
-  return static_cast<VexaHUDElement*>(mScene->CreateElement("VexaHUDElement", pName));
+  // The plug-in is linked into this program, so the element class is ours;
+  // naming its type keeps the library linked where no test calls a method.
+  FBHUDElement* lElement = mScene->CreateElement("VexaHUDElement", pName);
+  if (!lElement || !lElement->Is(VexaHUDElement::TypeInfo)) return nullptr;
+  return static_cast<VexaHUDElement*>(lElement);
 }
 
 QImage HudTest::Render(int pWidth, int pHeight) {
@@ -179,6 +184,12 @@ void HideAllItems(FBComponent* pHud) {
   }
 }
 
+void HideEverything(FBComponent* pHud) {
+  HideAllItems(pHud);
+  Set(pHud, "Aspect", 1.0);
+  Set(pHud, "Status Offset", 5000);
+}
+
 int ChangedPixels(const QImage& pImage, const Region& pRegion) {
   int lChanged = 0;
   for (int y = pRegion.y0; y <= pRegion.y1; ++y) {
@@ -202,6 +213,32 @@ bool SameIn(const QImage& pA, const QImage& pB, const Region& pRegion) {
     }
   }
   return true;
+}
+
+Region ChangedBounds(const QImage& pImage, const Region& pRegion) {
+  Region lBounds{pRegion.x1 + 1, pRegion.y1 + 1, pRegion.x0 - 1, pRegion.y0 - 1};
+  for (int y = pRegion.y0; y <= pRegion.y1; ++y) {
+    for (int x = pRegion.x0; x <= pRegion.x1; ++x) {
+      if (ChangedPixels(pImage, Region{x, y, x, y}) == 0) continue;
+      lBounds = Region{std::min(lBounds.x0, x), std::min(lBounds.y0, y), std::max(lBounds.x1, x),
+                       std::max(lBounds.y1, y)};
+    }
+  }
+  return lBounds;
+}
+
+::testing::AssertionResult PixelNear(const QImage& pImage, int pX, int pY, double pRed,
+                                     double pGreen, double pBlue, double pTolerance) {
+  const QRgb lPixel = fbhost::GlPixel(pImage, pX, pY);
+  if (std::abs(qRed(lPixel) - pRed) <= pTolerance &&
+      std::abs(qGreen(lPixel) - pGreen) <= pTolerance &&
+      std::abs(qBlue(lPixel) - pBlue) <= pTolerance) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure()
+         << "pixel (" << pX << ", " << pY << ") is (" << qRed(lPixel) << ", " << qGreen(lPixel)
+         << ", " << qBlue(lPixel) << "), expected (" << pRed << ", " << pGreen << ", " << pBlue
+         << ") within " << pTolerance;
 }
 
 }  // namespace vexatest

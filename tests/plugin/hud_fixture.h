@@ -62,6 +62,9 @@ void Set(FBComponent* pOwner, const char* pName, const FBColorAndAlpha& pValue);
 
 // Turns every text item of the element off (the status item always draws).
 void HideAllItems(FBComponent* pHud);
+// HideAllItems, with no mask band and the status moved out of view: the
+// element then leaves the frame flat.
+void HideEverything(FBComponent* pHud);
 
 // Pixels of an image compared with the background.
 struct Region {
@@ -71,5 +74,18 @@ struct Region {
 int ChangedPixels(const QImage& pImage, const Region& pRegion);
 // Whether two images are equal in a region.
 bool SameIn(const QImage& pA, const QImage& pB, const Region& pRegion);
+// The smallest region holding every changed pixel of pRegion; x0 > x1 when
+// none changed.
+Region ChangedBounds(const QImage& pImage, const Region& pRegion);
+
+// A channel (0-255) after a source channel (0-1) is blended at pAlpha over
+// pBelow (0-255).
+constexpr double Over(double pSource, double pAlpha, double pBelow = kBackgroundGrey) {
+  return pSource * 255.0 * pAlpha + pBelow * (1.0 - pAlpha);
+}
+// Whether a pixel's channels each lie within pTolerance of the expected ones,
+// which leaves room for GL's rounding of blended values.
+::testing::AssertionResult PixelNear(const QImage& pImage, int pX, int pY, double pRed,
+                                     double pGreen, double pBlue, double pTolerance = 1.0);
 
 }  // namespace vexatest

@@ -6,8 +6,7 @@ namespace fbhost {
 
 const char* const kHUDElementGroup = "FbxStorable/HUDElement";
 
-ORSDK2014::FBComponent* CreateComponent(const char* pGroup, const char* pEntry,
-                                        const char* pName) {
+ORSDK2014::FBComponent* CreateComponent(const char* pGroup, const char* pEntry, const char* pName) {
   const RegisteredClass* lClass = FindRegisteredClass(pGroup, pEntry);
   if (!lClass || !lClass->creator) return nullptr;
   ORSDK2014::HIObject lObject = lClass->creator(nullptr, pName, nullptr);

@@ -1,13 +1,12 @@
 #include "fbhost/plugin_loader.h"
 
 #include <dlfcn.h>
+#include <fbhost/runtime.h>
 #include <link.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
-
-#include <fbhost/runtime.h>
 
 namespace fbhost {
 

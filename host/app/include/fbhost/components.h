@@ -7,8 +7,7 @@ namespace fbhost {
 
 // Creates a component through the factory registered under pGroup/pEntry.
 // Null when no such class is registered or its factory refused.
-ORSDK2014::FBComponent* CreateComponent(const char* pGroup, const char* pEntry,
-                                        const char* pName);
+ORSDK2014::FBComponent* CreateComponent(const char* pGroup, const char* pEntry, const char* pName);
 
 // Deletes as the host does: FBDestroy, then the deleting destructor.
 void DeleteComponent(ORSDK2014::FBComponent* pComponent);

@@ -2,13 +2,13 @@
 // An offscreen viewer: an OpenGL compatibility context made current through
 // EGL with no window, drawing into a framebuffer object of any size.
 
-#include <memory>
-#include <string>
-#include <vector>
+#include <fbsdk/fbsdk.h>
 
 #include <QImage>
 #include <QRgb>
-#include <fbsdk/fbsdk.h>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace fbhost {
 

@@ -3,11 +3,12 @@
 // plain source objects with custom properties), and the scene state the
 // runtime shows through FBSystem and FBPlayerControl.
 
+#include <fbsdk/fbsdk.h>
+
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
-
-#include <fbsdk/fbsdk.h>
 
 namespace fbhost {
 
@@ -28,8 +29,11 @@ class Scene {
   // A user property on any component; null when the kind cannot be created.
   ORSDK2014::FBProperty* AddCustomProperty(ORSDK2014::FBComponent* pOwner, const char* pName,
                                            ORSDK2014::FBPropertyType pType);
+  // The properties AddCustomProperty made on pOwner, in the order they were made.
+  std::vector<ORSDK2014::FBProperty*> CustomProperties(ORSDK2014::FBComponent* pOwner) const;
 
-  // Creates a HUD element through the registered factory; null if refused.
+  // Creates a HUD element through the registered factory and shows it, as the
+  // host shows a new element; null if refused.
   ORSDK2014::FBHUDElement* CreateElement(const char* pEntry, const char* pName);
   void DeleteElement(ORSDK2014::FBHUDElement* pElement);
   const std::vector<ORSDK2014::FBHUDElement*>& Elements() const { return mElements; }
@@ -60,6 +64,7 @@ class Scene {
   std::vector<ORSDK2014::FBTake*> mTakes;
   std::vector<ORSDK2014::FBCamera*> mCameras;
   std::vector<ORSDK2014::FBComponent*> mObjects;
+  std::vector<std::pair<ORSDK2014::FBComponent*, ORSDK2014::FBProperty*>> mCustomProperties;
 };
 
 }  // namespace fbhost

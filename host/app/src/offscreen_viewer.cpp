@@ -1,0 +1,413 @@
+#include "fbhost/offscreen_viewer.h"
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <fbhost/runtime.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace fbhost {
+
+namespace {
+
+// Largest framebuffer side accepted even where the driver allows more: one
+// such frame already takes a gigabyte of colour and depth.
+const int kSideCap = 16384;
+
+// " (EGL error 0x3001)" for the last EGL error, or nothing when there was none.
+std::string LastEglError() {
+  const EGLint lError = eglGetError();
+  if (lError == EGL_SUCCESS) return "";
+  char lText[32];
+  std::snprintf(lText, sizeof(lText), " (EGL error 0x%04x)", static_cast<unsigned>(lError));
+  return lText;
+}
+
+bool HasExtension(const char* pList, const char* pName) {
+  if (!pList) return false;
+  const size_t lLength = std::strlen(pName);
+  for (const char* lAt = std::strstr(pList, pName); lAt; lAt = std::strstr(lAt + 1, pName)) {
+    const bool lStarts = lAt == pList || lAt[-1] == ' ';
+    const bool lEnds = lAt[lLength] == ' ' || lAt[lLength] == '\0';
+    if (lStarts && lEnds) return true;
+  }
+  return false;
+}
+
+// Viewers share the process's one display (EGL hands out the same handle for
+// the same platform). It stays open for the life of the process, as a host's
+// does: terminating it under a later viewer would break that viewer, and
+// llvmpipe leaks a little with every terminate.
+EGLDisplay& TheDisplay() {
+  static EGLDisplay sDisplay = EGL_NO_DISPLAY;
+  return sDisplay;
+}
+
+// A compatibility-profile context made on pDisplay, or EGL_NO_CONTEXT.
+EGLContext MakeContext(EGLDisplay pDisplay) {
+  if (!eglBindAPI(EGL_OPENGL_API)) return EGL_NO_CONTEXT;
+  const char* lExtensions = eglQueryString(pDisplay, EGL_EXTENSIONS);
+  if (!HasExtension(lExtensions, "EGL_KHR_surfaceless_context")) return EGL_NO_CONTEXT;
+  EGLConfig lConfig = EGL_NO_CONFIG_KHR;
+  if (!HasExtension(lExtensions, "EGL_KHR_no_config_context")) {
+    const EGLint lWanted[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+    EGLint lCount = 0;
+    if (!eglChooseConfig(pDisplay, lWanted, &lConfig, 1, &lCount) || lCount < 1)
+      return EGL_NO_CONTEXT;
+  }
+  const EGLint lCompatibility[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK,
+                                   EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
+  EGLContext lContext = eglCreateContext(pDisplay, lConfig, EGL_NO_CONTEXT, lCompatibility);
+  if (lContext == EGL_NO_CONTEXT) {
+    // Drivers without profile selection give a compatibility context by default.
+    lContext = eglCreateContext(pDisplay, lConfig, EGL_NO_CONTEXT, nullptr);
+  }
+  return lContext;
+}
+
+// Initialises pDisplay and makes a context on it; false (display released) when either fails.
+bool TryDisplay(EGLDisplay pDisplay, EGLContext* pContext) {
+  if (pDisplay == EGL_NO_DISPLAY) return false;
+  EGLint lMajor = 0, lMinor = 0;
+  if (!eglInitialize(pDisplay, &lMajor, &lMinor)) return false;
+  *pContext = MakeContext(pDisplay);
+  if (*pContext != EGL_NO_CONTEXT) return true;
+  eglTerminate(pDisplay);
+  return false;
+}
+
+// Opens a display with no window system (Mesa's surfaceless platform, else the
+// first EGL device) and makes a context on it.
+bool OpenDisplay(EGLDisplay* pDisplay, EGLContext* pContext, std::string* pError) {
+  EGLDisplay& lShared = TheDisplay();
+  if (lShared != EGL_NO_DISPLAY) {
+    *pContext = MakeContext(lShared);
+    if (*pContext == EGL_NO_CONTEXT) {
+      *pError = "cannot make an OpenGL context" + LastEglError();
+      return false;
+    }
+    *pDisplay = lShared;
+    return true;
+  }
+  const char* lClient = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
+  auto lGetPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
+      eglGetProcAddress("eglGetPlatformDisplayEXT"));
+  if (!lGetPlatformDisplay) {
+    *pError = "EGL offers no eglGetPlatformDisplayEXT";
+    return false;
+  }
+  EGLDisplay lDisplay = EGL_NO_DISPLAY;
+  bool lOpen = false;
+  if (HasExtension(lClient, "EGL_MESA_platform_surfaceless")) {
+    lDisplay = lGetPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    lOpen = TryDisplay(lDisplay, pContext);
+  }
+  auto lQueryDevices =
+      reinterpret_cast<PFNEGLQUERYDEVICESEXTPROC>(eglGetProcAddress("eglQueryDevicesEXT"));
+  if (!lOpen && lQueryDevices && HasExtension(lClient, "EGL_EXT_platform_device")) {
+    EGLDeviceEXT lDevice = nullptr;
+    EGLint lCount = 0;
+    if (lQueryDevices(1, &lDevice, &lCount) && lCount > 0) {
+      lDisplay = lGetPlatformDisplay(EGL_PLATFORM_DEVICE_EXT, lDevice, nullptr);
+      lOpen = TryDisplay(lDisplay, pContext);
+    }
+  }
+  if (!lOpen) {
+    *pError =
+        "no EGL display without a window can make an OpenGL compatibility context" + LastEglError();
+    return false;
+  }
+  lShared = lDisplay;
+  *pDisplay = lDisplay;
+  return true;
+}
+
+void DestroyContext(EGLDisplay pDisplay, EGLContext pContext) {
+  if (eglGetCurrentContext() == pContext)
+    eglMakeCurrent(pDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+  eglDestroyContext(pDisplay, pContext);
+}
+
+// Framebuffer-object entry points (OpenGL 3.0), which libOpenGL need not export.
+struct FramebufferCalls {
+  PFNGLGENFRAMEBUFFERSPROC GenFramebuffers = nullptr;
+  PFNGLDELETEFRAMEBUFFERSPROC DeleteFramebuffers = nullptr;
+  PFNGLBINDFRAMEBUFFERPROC BindFramebuffer = nullptr;
+  PFNGLFRAMEBUFFERRENDERBUFFERPROC FramebufferRenderbuffer = nullptr;
+  PFNGLCHECKFRAMEBUFFERSTATUSPROC CheckFramebufferStatus = nullptr;
+  PFNGLGENRENDERBUFFERSPROC GenRenderbuffers = nullptr;
+  PFNGLDELETERENDERBUFFERSPROC DeleteRenderbuffers = nullptr;
+  PFNGLBINDRENDERBUFFERPROC BindRenderbuffer = nullptr;
+  PFNGLRENDERBUFFERSTORAGEPROC RenderbufferStorage = nullptr;
+
+  template <class tFunction>
+  static bool Load(tFunction& pFunction, const char* pName) {
+    pFunction = reinterpret_cast<tFunction>(eglGetProcAddress(pName));
+    return pFunction != nullptr;
+  }
+
+  bool LoadAll() {
+    return Load(GenFramebuffers, "glGenFramebuffers") &&
+           Load(DeleteFramebuffers, "glDeleteFramebuffers") &&
+           Load(BindFramebuffer, "glBindFramebuffer") &&
+           Load(FramebufferRenderbuffer, "glFramebufferRenderbuffer") &&
+           Load(CheckFramebufferStatus, "glCheckFramebufferStatus") &&
+           Load(GenRenderbuffers, "glGenRenderbuffers") &&
+           Load(DeleteRenderbuffers, "glDeleteRenderbuffers") &&
+           Load(BindRenderbuffer, "glBindRenderbuffer") &&
+           Load(RenderbufferStorage, "glRenderbufferStorage");
+  }
+};
+
+}  // namespace
+
+struct OffscreenViewer::Impl {
+  EGLDisplay display = EGL_NO_DISPLAY;
+  EGLContext context = EGL_NO_CONTEXT;
+  FramebufferCalls gl;
+  GLuint framebuffer = 0;
+  GLuint colour = 0;
+  GLuint depthStencil = 0;
+  int width = 0;
+  int height = 0;
+  int maxSide = 0;
+
+  double background[3] = {0.0, 0.0, 0.0};
+  QImage picture;  // null for a flat background
+  GLuint pictureTexture = 0;
+  int textureWidth = 0;  // the viewport size the texture was scaled to; 0 when stale
+  int textureHeight = 0;
+
+  bool Allocate(int pWidth, int pHeight);
+  void DrawPicture();
+};
+
+bool OffscreenViewer::Impl::Allocate(int pWidth, int pHeight) {
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  gl.BindRenderbuffer(GL_RENDERBUFFER, colour);
+  gl.RenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, pWidth, pHeight);
+  gl.BindRenderbuffer(GL_RENDERBUFFER, depthStencil);
+  gl.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, pWidth, pHeight);
+  gl.BindRenderbuffer(GL_RENDERBUFFER, 0);
+  gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+  return glGetError() == GL_NO_ERROR &&
+         gl.CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+}
+
+void OffscreenViewer::Impl::DrawPicture() {
+  glPushAttrib(GL_ALL_ATTRIB_BITS);
+  glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+  if (textureWidth != width || textureHeight != height) {
+    // Scaled here rather than by the texture unit so each pixel is one texel.
+    const QImage lScaled =
+        picture.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .convertToFormat(QImage::Format_RGBX8888);
+    if (!pictureTexture) glGenTextures(1, &pictureTexture);
+    glBindTexture(GL_TEXTURE_2D, pictureTexture);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 lScaled.constBits());
+    textureWidth = width;
+    textureHeight = height;
+  }
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  glMatrixMode(GL_TEXTURE);
+  glPushMatrix();
+  glLoadIdentity();
+  for (GLenum lCap : {GL_DEPTH_TEST, GL_STENCIL_TEST, GL_BLEND, GL_ALPHA_TEST, GL_LIGHTING,
+                      GL_CULL_FACE, GL_FOG, GL_SCISSOR_TEST})
+    glDisable(lCap);
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, pictureTexture);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+  // The picture's first row is its top: texture row 0 goes to the top edge.
+  glBegin(GL_QUADS);
+  glTexCoord2f(0.0f, 1.0f);
+  glVertex2f(-1.0f, -1.0f);
+  glTexCoord2f(1.0f, 1.0f);
+  glVertex2f(1.0f, -1.0f);
+  glTexCoord2f(1.0f, 0.0f);
+  glVertex2f(1.0f, 1.0f);
+  glTexCoord2f(0.0f, 0.0f);
+  glVertex2f(-1.0f, 1.0f);
+  glEnd();
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glPopClientAttrib();
+  glPopAttrib();
+}
+
+OffscreenViewer::OffscreenViewer() : mImpl(new Impl) {}
+
+std::unique_ptr<OffscreenViewer> OffscreenViewer::Create(int pWidth, int pHeight,
+                                                         std::string* pError) {
+  std::string lError;
+  std::unique_ptr<OffscreenViewer> lViewer(new OffscreenViewer);
+  Impl& lImpl = *lViewer->mImpl;
+  auto lFail = [&](const std::string& pMessage) {
+    if (pError) *pError = pMessage;
+    return nullptr;
+  };
+  if (pWidth <= 0 || pHeight <= 0 || pWidth > kSideCap || pHeight > kSideCap) {
+    return lFail("viewport " + std::to_string(pWidth) + "x" + std::to_string(pHeight) +
+                 " is not drawable: each side must be 1 to " + std::to_string(kSideCap));
+  }
+  if (!OpenDisplay(&lImpl.display, &lImpl.context, &lError)) return lFail(lError);
+  if (!eglMakeCurrent(lImpl.display, EGL_NO_SURFACE, EGL_NO_SURFACE, lImpl.context)) {
+    // The destructor releases the context and the display.
+    return lFail("cannot make the OpenGL context current" + LastEglError());
+  }
+  if (!lImpl.gl.LoadAll()) return lFail("the OpenGL context has no framebuffer objects");
+
+  GLint lRenderbuffer = 0, lTexture = 0, lViewport[2] = {0, 0};
+  glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &lRenderbuffer);
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &lTexture);
+  glGetIntegerv(GL_MAX_VIEWPORT_DIMS, lViewport);
+  lImpl.maxSide = std::min({kSideCap, static_cast<int>(lRenderbuffer), static_cast<int>(lTexture),
+                            static_cast<int>(lViewport[0]), static_cast<int>(lViewport[1])});
+
+  lImpl.gl.GenFramebuffers(1, &lImpl.framebuffer);
+  lImpl.gl.GenRenderbuffers(1, &lImpl.colour);
+  lImpl.gl.GenRenderbuffers(1, &lImpl.depthStencil);
+  // A renderbuffer name becomes an object when first bound; only then can it be attached.
+  lImpl.gl.BindRenderbuffer(GL_RENDERBUFFER, lImpl.colour);
+  lImpl.gl.BindRenderbuffer(GL_RENDERBUFFER, lImpl.depthStencil);
+  lImpl.gl.BindFramebuffer(GL_FRAMEBUFFER, lImpl.framebuffer);
+  lImpl.gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                                   lImpl.colour);
+  lImpl.gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                                   lImpl.depthStencil);
+  if (!lViewer->Resize(pWidth, pHeight)) {
+    return lFail("viewport " + std::to_string(pWidth) + "x" + std::to_string(pHeight) +
+                 " is not drawable here: each side must be 1 to " + std::to_string(lImpl.maxSide));
+  }
+  return lViewer;
+}
+
+OffscreenViewer::~OffscreenViewer() {
+  Impl& lImpl = *mImpl;
+  if (lImpl.context == EGL_NO_CONTEXT) return;
+  if (eglMakeCurrent(lImpl.display, EGL_NO_SURFACE, EGL_NO_SURFACE, lImpl.context) &&
+      lImpl.gl.DeleteFramebuffers) {
+    if (lImpl.pictureTexture) glDeleteTextures(1, &lImpl.pictureTexture);
+    lImpl.gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
+    lImpl.gl.DeleteFramebuffers(1, &lImpl.framebuffer);
+    lImpl.gl.DeleteRenderbuffers(1, &lImpl.colour);
+    lImpl.gl.DeleteRenderbuffers(1, &lImpl.depthStencil);
+  }
+  DestroyContext(lImpl.display, lImpl.context);
+}
+
+void OffscreenViewer::MakeCurrent() {
+  if (eglGetCurrentContext() != mImpl->context)
+    eglMakeCurrent(mImpl->display, EGL_NO_SURFACE, EGL_NO_SURFACE, mImpl->context);
+}
+
+bool OffscreenViewer::Resize(int pWidth, int pHeight) {
+  Impl& lImpl = *mImpl;
+  if (pWidth <= 0 || pHeight <= 0 || pWidth > lImpl.maxSide || pHeight > lImpl.maxSide)
+    return false;
+  MakeCurrent();
+  if (!lImpl.Allocate(pWidth, pHeight)) {
+    // Out of memory, say: keep the framebuffer that worked.
+    if (lImpl.width > 0) lImpl.Allocate(lImpl.width, lImpl.height);
+    return false;
+  }
+  lImpl.width = pWidth;
+  lImpl.height = pHeight;
+  lImpl.textureWidth = 0;
+  return true;
+}
+
+int OffscreenViewer::Width() const { return mImpl->width; }
+int OffscreenViewer::Height() const { return mImpl->height; }
+
+void OffscreenViewer::SetBackground(double pRed, double pGreen, double pBlue) {
+  mImpl->background[0] = pRed;
+  mImpl->background[1] = pGreen;
+  mImpl->background[2] = pBlue;
+  mImpl->picture = QImage();
+}
+
+void OffscreenViewer::SetBackgroundImage(const QImage& pImage) {
+  mImpl->picture = pImage;
+  mImpl->textureWidth = 0;
+}
+
+void OffscreenViewer::RenderFrame(const std::vector<ORSDK2014::FBHUDElement*>& pElements,
+                                  ORSDK2014::FBCamera* pViewingCamera) {
+  Impl& lImpl = *mImpl;
+  MakeCurrent();
+  lImpl.gl.BindFramebuffer(GL_FRAMEBUFFER, lImpl.framebuffer);
+  glViewport(0, 0, lImpl.width, lImpl.height);
+
+  // Clear all of it whatever masks and scissor the last frame's drawing left.
+  glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT | GL_SCISSOR_BIT);
+  glDisable(GL_SCISSOR_TEST);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDepthMask(GL_TRUE);
+  glStencilMask(~0u);
+  glClearColor(static_cast<GLfloat>(lImpl.background[0]), static_cast<GLfloat>(lImpl.background[1]),
+               static_cast<GLfloat>(lImpl.background[2]), 1.0f);
+  glClearDepth(1.0);
+  glClearStencil(0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  glPopAttrib();
+  if (!lImpl.picture.isNull()) lImpl.DrawPicture();
+
+  for (int lStage = ORSDK2014::kFBGlobalEvalCallbackBeforeDAG;
+       lStage <= ORSDK2014::kFBGlobalEvalCallbackBeforeRender; ++lStage) {
+    RaiseRenderingPipeline(static_cast<ORSDK2014::FBGlobalEvalCallbackTiming>(lStage));
+  }
+  // One view covering the whole framebuffer.
+  ORSDK2014::FBViewingOptions lOptions(pViewingCamera);
+  for (ORSDK2014::FBHUDElement* lElement : pElements) {
+    if (!lElement || !static_cast<bool>(lElement->Show)) continue;
+    ORSDK2014::FBHUDElement::Rect lRect{
+        0.0, 0.0, static_cast<double>(lImpl.width), static_cast<double>(lImpl.height), 1.0, 1.0};
+    lElement->DrawElement(&lOptions, lRect);
+  }
+  RaiseRenderingPipeline(ORSDK2014::kFBGlobalEvalCallbackAfterRender);
+  glFinish();
+}
+
+QImage OffscreenViewer::ReadPixels() {
+  Impl& lImpl = *mImpl;
+  QImage lImage(lImpl.width, lImpl.height, QImage::Format_RGBA8888);
+  if (lImage.isNull()) return lImage;
+  MakeCurrent();
+  lImpl.gl.BindFramebuffer(GL_FRAMEBUFFER, lImpl.framebuffer);
+  glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+  glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+  glReadBuffer(GL_COLOR_ATTACHMENT0);
+  glReadPixels(0, 0, lImpl.width, lImpl.height, GL_RGBA, GL_UNSIGNED_BYTE, lImage.bits());
+  glPopClientAttrib();
+  // OpenGL hands the bottom row first.
+  return lImage.mirrored(false, true);
+}
+
+}  // namespace fbhost

@@ -1,0 +1,151 @@
+#include "fbhost/scene.h"
+
+#include <fbhost/components.h>
+#include <fbhost/runtime.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace fbhost {
+
+using namespace ORSDK2014;
+
+namespace {
+
+template <class tComponent>
+tComponent* FindByName(const std::vector<tComponent*>& pList, const char* pName) {
+  if (!pName) return nullptr;
+  for (tComponent* lComponent : pList) {
+    if (std::strcmp(static_cast<const char*>(lComponent->Name), pName) == 0) return lComponent;
+  }
+  return nullptr;
+}
+
+FBTime AtFrame(long long pFrame) {
+  FBTime lTime;
+  lTime.SetFrame(pFrame);
+  return lTime;
+}
+
+}  // namespace
+
+Scene::Scene() { ResetScene(); }
+
+Scene::~Scene() {
+  // Elements first: their teardown may still look at the scene's components.
+  while (!mElements.empty()) DeleteElement(mElements.back());
+  if (std::find(mTakes.begin(), mTakes.end(), CurrentTake()) != mTakes.end())
+    fbhost::SetCurrentTake(nullptr);
+  if (std::find(mCameras.begin(), mCameras.end(), CurrentCamera()) != mCameras.end())
+    fbhost::SetCurrentCamera(nullptr);
+  for (FBTake* lTake : mTakes) DeleteComponent(lTake);
+  for (FBCamera* lCamera : mCameras) DeleteComponent(lCamera);
+  for (FBComponent* lObject : mObjects) DeleteComponent(lObject);
+}
+
+FBTake* Scene::AddTake(const char* pName) {
+  mTakes.push_back(new FBTake(pName));
+  return mTakes.back();
+}
+
+FBCamera* Scene::AddCamera(const char* pName) {
+  mCameras.push_back(new FBCamera(pName));
+  return mCameras.back();
+}
+
+FBComponent* Scene::AddObject(const char* pName) {
+  FBComponent* lObject = new FBComponent(nullptr);
+  lObject->Name = pName;
+  mObjects.push_back(lObject);
+  return lObject;
+}
+
+FBProperty* Scene::AddCustomProperty(FBComponent* pOwner, const char* pName, FBPropertyType pType) {
+  if (!pOwner) return nullptr;
+  const char* lDataType = "";
+  switch (pType) {
+    case kFBPT_bool:
+      lDataType = "Bool";
+      break;
+    case kFBPT_int:
+      lDataType = "Integer";
+      break;
+    case kFBPT_double:
+      lDataType = "Number";
+      break;
+    case kFBPT_TimeCode:
+      lDataType = "TimeCode";
+      break;
+    case kFBPT_ColorRGBA:
+      lDataType = "ColorAndAlpha";
+      break;
+    default:
+      break;
+  }
+  // Strings and lists cannot be keyed; every other value kind can.
+  const bool lAnimatable = pType != kFBPT_charptr && pType != kFBPT_object;
+  FBProperty* lProperty = pOwner->PropertyCreate(pName, pType, lDataType, lAnimatable, true);
+  if (lProperty) mCustomProperties.emplace_back(pOwner, lProperty);
+  return lProperty;
+}
+
+std::vector<FBProperty*> Scene::CustomProperties(FBComponent* pOwner) const {
+  std::vector<FBProperty*> lProperties;
+  for (const auto& lEntry : mCustomProperties) {
+    if (lEntry.first == pOwner) lProperties.push_back(lEntry.second);
+  }
+  return lProperties;
+}
+
+FBHUDElement* Scene::CreateElement(const char* pEntry, const char* pName) {
+  FBComponent* lComponent = CreateComponent(kHUDElementGroup, pEntry, pName);
+  FBHUDElement* lElement = dynamic_cast<FBHUDElement*>(lComponent);
+  if (!lElement) {
+    DeleteComponent(lComponent);
+    return nullptr;
+  }
+  lElement->Show = true;
+  mElements.push_back(lElement);
+  return lElement;
+}
+
+void Scene::DeleteElement(FBHUDElement* pElement) {
+  auto lIt = std::find(mElements.begin(), mElements.end(), pElement);
+  if (lIt == mElements.end()) return;
+  mElements.erase(lIt);
+  DeleteComponent(pElement);
+}
+
+FBTake* Scene::FindTake(const char* pName) const { return FindByName(mTakes, pName); }
+FBCamera* Scene::FindCamera(const char* pName) const { return FindByName(mCameras, pName); }
+FBComponent* Scene::FindObject(const char* pName) const { return FindByName(mObjects, pName); }
+
+FBComponent* Scene::FindComponent(const char* pName) const {
+  if (FBCamera* lCamera = FindCamera(pName)) return lCamera;
+  return FindObject(pName);
+}
+
+void Scene::SetFrameRate(double pFramesPerSecond) { fbhost::SetFrameRate(pFramesPerSecond); }
+double Scene::FrameRate() const { return fbhost::FrameRate(); }
+void Scene::SetFrame(long long pFrame) { SetLocalTime(AtFrame(pFrame)); }
+long long Scene::Frame() const { return LocalTime().GetFrame(); }
+
+void Scene::SetSystemTimeMs(long long pMilliseconds) {
+  FBTime lTime;
+  lTime.SetMilliSeconds(pMilliseconds);
+  SetSystemTime(lTime);
+}
+
+long long Scene::SystemTimeMs() const { return SystemTime().GetMilliSeconds(); }
+void Scene::SetTransport(bool pRecording, bool pPlaying) {
+  fbhost::SetTransport(pRecording, pPlaying);
+}
+
+void Scene::SetPlayRange(long long pStartFrame, long long pStopFrame) {
+  fbhost::SetPlayRange(AtFrame(pStartFrame), AtFrame(pStopFrame));
+}
+
+void Scene::SetCurrentTake(FBTake* pTake) { fbhost::SetCurrentTake(pTake); }
+void Scene::SetCurrentCamera(FBCamera* pCamera) { fbhost::SetCurrentCamera(pCamera); }
+
+}  // namespace fbhost

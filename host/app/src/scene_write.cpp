@@ -1,0 +1,145 @@
+// Describing a Scene as it stands and writing it as a scene file.
+
+#include <fbhost/runtime.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QString>
+
+#include "fbhost/scene_file.h"
+
+namespace fbhost {
+
+using namespace ORSDK2014;
+
+namespace {
+
+std::vector<SceneDescription::CustomProperty> Customs(const Scene& pScene, FBComponent* pOwner) {
+  std::vector<SceneDescription::CustomProperty> lCustoms;
+  for (FBProperty* lProperty : pScene.CustomProperties(pOwner)) {
+    lCustoms.push_back(
+        {lProperty->GetName(), lProperty->GetPropertyType(), PropertyToJson(*lProperty)});
+  }
+  return lCustoms;
+}
+
+SceneJson CustomsToJson(const std::vector<SceneDescription::CustomProperty>& pProperties) {
+  SceneJson lProperties = SceneJson::object();
+  for (const SceneDescription::CustomProperty& lProperty : pProperties)
+    lProperties[lProperty.name] = lProperty.value;
+  return lProperties;
+}
+
+}  // namespace
+
+SceneDescription DescribeScene(const Scene& pScene, const SceneDescription& pSettings) {
+  SceneDescription lScene;
+  lScene.source = pSettings.source;
+  lScene.width = pSettings.width;
+  lScene.height = pSettings.height;
+  lScene.background = pSettings.background;
+  lScene.fps = pScene.FrameRate();
+  lScene.start = PlayStart().GetFrame();
+  lScene.stop = PlayStop().GetFrame();
+  lScene.frame = pScene.Frame();
+  lScene.recording = IsRecording();
+  lScene.playing = IsPlaying();
+  if (FBTake* lTake = CurrentTake()) lScene.take = static_cast<const char*>(lTake->Name);
+  if (FBCamera* lCurrent = CurrentCamera()) {
+    SceneDescription::Camera lCamera;
+    lCamera.name = static_cast<const char*>(lCurrent->Name);
+    lCamera.apertureMode = static_cast<FBCameraApertureMode>(lCurrent->ApertureMode);
+    lCamera.filmWidth = lCurrent->FilmSizeWidth;
+    lCamera.filmHeight = lCurrent->FilmSizeHeight;
+    lCamera.fov = lCurrent->FieldOfView;
+    lCamera.fovX = lCurrent->FieldOfViewX;
+    lCamera.focalLength = lCurrent->FocalLength;
+    lCamera.resolutionWidth = lCurrent->ResolutionWidth;
+    lCamera.resolutionHeight = lCurrent->ResolutionHeight;
+    lCamera.properties = Customs(pScene, lCurrent);
+    lScene.camera = lCamera;
+  }
+  for (FBComponent* lObject : pScene.Objects())
+    lScene.objects.push_back({static_cast<const char*>(lObject->Name), Customs(pScene, lObject)});
+  for (FBHUDElement* lElement : pScene.Elements()) {
+    SceneDescription::Element lDescription;
+    lDescription.name = static_cast<const char*>(lElement->Name);
+    for (int i = HUDElementBasePropertyCount(); i < lElement->PropertyList.GetCount(); ++i) {
+      FBProperty& lProperty = lElement->PropertyList[i];
+      if (SceneKindName(lProperty))
+        lDescription.properties.push_back({lProperty.GetName(), PropertyToJson(lProperty)});
+    }
+    lScene.elements.push_back(lDescription);
+  }
+  return lScene;
+}
+
+SceneJson SceneToJson(const SceneDescription& pScene, const std::string& pBaseDir) {
+  SceneJson lRoot = SceneJson::object();
+  lRoot["viewport"] = {{"width", pScene.width}, {"height", pScene.height}};
+  lRoot["fps"] = pScene.fps;
+  lRoot["transport"] = {{"start", pScene.start},
+                        {"stop", pScene.stop},
+                        {"frame", pScene.frame},
+                        {"recording", pScene.recording},
+                        {"playing", pScene.playing}};
+  lRoot["take"] = pScene.take ? SceneJson(*pScene.take) : SceneJson();
+  if (pScene.camera) {
+    const SceneDescription::Camera& lCamera = *pScene.camera;
+    lRoot["camera"] = {
+        {"name", lCamera.name},
+        {"aperture_mode", lCamera.apertureMode},
+        {"film_width", lCamera.filmWidth},
+        {"film_height", lCamera.filmHeight},
+        {"fov", lCamera.fov},
+        {"fov_x", lCamera.fovX},
+        {"focal_length", lCamera.focalLength},
+        {"resolution", {{"width", lCamera.resolutionWidth}, {"height", lCamera.resolutionHeight}}},
+        {"properties", CustomsToJson(lCamera.properties)}};
+  } else {
+    lRoot["camera"] = nullptr;
+  }
+  lRoot["objects"] = SceneJson::array();
+  for (const SceneDescription::Object& lObject : pScene.objects)
+    lRoot["objects"].push_back(
+        {{"name", lObject.name}, {"properties", CustomsToJson(lObject.properties)}});
+  lRoot["elements"] = SceneJson::array();
+  for (const SceneDescription::Element& lElement : pScene.elements) {
+    SceneJson lProperties = SceneJson::object();
+    for (const SceneDescription::Property& lProperty : lElement.properties)
+      lProperties[lProperty.name] = lProperty.value;
+    lRoot["elements"].push_back({{"name", lElement.name}, {"properties", lProperties}});
+  }
+  const SceneDescription::Background& lBackground = pScene.background;
+  switch (lBackground.kind) {
+    case SceneDescription::BackgroundKind::kNeutralPlate:
+      lRoot["background"] = {{"plate", "neutral"}};
+      break;
+    case SceneDescription::BackgroundKind::kColour:
+      lRoot["background"] = {lBackground.colour[0], lBackground.colour[1], lBackground.colour[2]};
+      break;
+    case SceneDescription::BackgroundKind::kPicture:
+      lRoot["background"] = QDir(QString::fromStdString(pBaseDir))
+                                .relativeFilePath(QString::fromStdString(lBackground.path))
+                                .toStdString();
+      break;
+  }
+  return lRoot;
+}
+
+bool WriteSceneFile(const SceneDescription& pScene, const std::string& pPath, std::string* pError) {
+  const QString lPath = QString::fromStdString(pPath);
+  const std::string lBaseDir = QFileInfo(lPath).absolutePath().toStdString();
+  const std::string lText = DumpJson(SceneToJson(pScene, lBaseDir), 2) + "\n";
+  QSaveFile lFile(lPath);
+  const bool lWritten = lFile.open(QIODevice::WriteOnly) &&
+                        lFile.write(lText.data(), static_cast<qint64>(lText.size())) ==
+                            static_cast<qint64>(lText.size()) &&
+                        lFile.commit();
+  if (!lWritten && pError)
+    *pError = pPath + ": cannot write the scene: " + lFile.errorString().toStdString();
+  return lWritten;
+}
+
+}  // namespace fbhost

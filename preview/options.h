@@ -1,0 +1,29 @@
+#pragma once
+// vexahud-preview's command line.
+
+#include <QStringList>
+#include <optional>
+#include <string>
+
+#include "frame_pattern.h"
+
+struct PreviewOptions {
+  std::string scene;  // empty for the built-in scene
+  std::string output = "hud.png";
+  std::optional<FramePattern> pattern;  // with --frames
+  long long firstFrame = 0;
+  long long lastFrame = 0;
+  bool frames = false;
+  int width = 0;  // 0 when --size is not given
+  int height = 0;
+  std::string plugin;  // empty for the one beside the program
+  std::string saveScene;
+  bool listProperties = false;
+};
+
+enum class CommandLine { kRun, kHelp, kVersion, kBad };
+
+// Reads the arguments (program name first). pText receives the help or
+// version text, or what is wrong with the command line.
+CommandLine ParseCommandLine(const QStringList& pArguments, PreviewOptions* pOptions,
+                             std::string* pText);

@@ -1,0 +1,305 @@
+// The draw pass read back as pixels: mask bands, text items, status, saving
+// overlay, and the GL state it hands back.
+
+#include <FTGL/ftgl.h>
+#include <GL/gl.h>
+
+#include <QFile>
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "hud_fixture.h"
+
+namespace {
+
+using vexatest::ChangedPixels;
+using vexatest::HideAllItems;
+using vexatest::HideEverything;
+using vexatest::HudTest;
+using vexatest::Over;
+using vexatest::PixelNear;
+using vexatest::Region;
+using vexatest::SameIn;
+using vexatest::Set;
+
+using DrawPass = HudTest;
+
+Region Whole(const QImage& pImage) { return Region{0, 0, pImage.width() - 1, pImage.height() - 1}; }
+
+// Pixels of the region whose channels are not all within 1 of (r, g, b).
+int PixelsNotNear(const QImage& pImage, const Region& pRegion, double pR, double pG, double pB) {
+  int lCount = 0;
+  for (int y = pRegion.y0; y <= pRegion.y1; ++y)
+    for (int x = pRegion.x0; x <= pRegion.x1; ++x)
+      if (!PixelNear(pImage, x, y, pR, pG, pB)) ++lCount;
+  return lCount;
+}
+
+TEST_F(DrawPass, MaskBandsFollowTheViewportAndAspect) {
+  HideAllItems(mHud);
+  Set(mHud, "Status Offset", 5000);
+  struct Case {
+    int width, height;
+    double aspect;
+    int band;
+    FBColorAndAlpha color;
+  };
+  const Case lCases[] = {{1920, 1080, 2.35, 131, FBColorAndAlpha(0.0, 0.0, 0.0, 0.75)},
+                         {1280, 720, 2.35, 87, FBColorAndAlpha(0.0, 0.0, 0.0, 0.75)},
+                         {1920, 1080, 3.0, 220, FBColorAndAlpha(1.0, 0.0, 0.5, 0.5)}};
+  for (const Case& lCase : lCases) {
+    SCOPED_TRACE(lCase.band);
+    Set(mHud, "Aspect", lCase.aspect);
+    Set(mHud, "Mask Color", lCase.color);
+    const QImage lImage = Render(lCase.width, lCase.height);
+    const double lA = lCase.color[3];
+    const double lR = Over(lCase.color[0], lA), lG = Over(lCase.color[1], lA),
+                 lB = Over(lCase.color[2], lA);
+    const int lW = lCase.width - 1, lTop = lCase.height - lCase.band;
+    EXPECT_EQ(PixelsNotNear(lImage, Region{0, 0, lW, lCase.band - 1}, lR, lG, lB), 0);
+    EXPECT_EQ(PixelsNotNear(lImage, Region{0, lTop, lW, lCase.height - 1}, lR, lG, lB), 0);
+    EXPECT_EQ(ChangedPixels(lImage, Region{0, lCase.band, lW, lTop - 1}), 0);
+  }
+  Set(mHud, "Aspect", 1.0);
+  const QImage lSquare = Render();
+  EXPECT_EQ(ChangedPixels(lSquare, Whole(lSquare)), 0);
+}
+
+TEST_F(DrawPass, StatusShowsRecordingOverStandbyOverReadyWithoutALabel) {
+  HideAllItems(mHud);
+  Set(mHud, "Aspect", 1.0);
+  struct Case {
+    bool recording, standby;
+    const char* text;
+    float red, green, alpha;
+  };
+  // Only the alpha of "Font Color" reaches the status.
+  for (const Case& lCase : {Case{true, true, " REC ", 1, 0, 1}, Case{false, true, "STDBY", 1, 1, 1},
+                            Case{false, false, "READY", 0, 1, 0.5f}}) {
+    SCOPED_TRACE(lCase.text);
+    Scene().SetTransport(lCase.recording, false);
+    Set(mHud, "Standby", lCase.standby);
+    Set(mHud, "Font Color", FBColorAndAlpha(0.2, 0.2, 0.2, lCase.alpha));
+    const QImage lHud = Render();
+    const QImage lReference = RenderWith([&](int, int) {
+      glColor4f(lCase.red, lCase.green, 0.0f, lCase.alpha);
+      mHud->RenderText(lCase.text, 1700, 24, nullptr);
+    });
+    EXPECT_GT(ChangedPixels(lHud, Region{1700, 24, 1919, 80}), 200);
+    EXPECT_TRUE(SameIn(lHud, lReference, Whole(lHud)));
+  }
+}
+
+TEST_F(DrawPass, SavingDarkensTheWholeViewAndCentresTheMessageInWhite) {
+  HideEverything(mHud);
+  Set(mHud, "Saving", true);
+  const double lDark = Over(0.0, 0.85);
+  Set(mHud, "Save Message", "");
+  const QImage lEmpty = Render();
+  EXPECT_EQ(PixelsNotNear(lEmpty, Whole(lEmpty), lDark, lDark, lDark), 0);
+
+  // The message font, measured as the element measures it.
+  QFile lFile(":resources/Arial.ttf");
+  ASSERT_TRUE(lFile.open(QIODevice::ReadOnly));
+  const QByteArray lBytes = lFile.readAll();
+  FTTextureFont lFont(reinterpret_cast<const unsigned char*>(lBytes.constData()),
+                      static_cast<size_t>(lBytes.size()));
+  lFont.FaceSize(256, 72);
+  const char* lMessage = "Saving...";
+  const FTBBox lBox = lFont.BBox(lMessage, -1, FTPoint(), FTPoint());
+  const double lX = 960 - 0.5 * lBox.Upper().X(), lY = 540 - 0.5 * lBox.Upper().Y();
+
+  Set(mHud, "Save Message", lMessage);
+  const QImage lImage = Render();
+  Region lInk{1920, 1080, -1, -1};
+  for (int y = 0; y < 1080; ++y) {
+    for (int x = 0; x < 1920; ++x) {
+      const QRgb lPixel = fbhost::GlPixel(lImage, x, y);
+      if (qRed(lPixel) < 128) continue;
+      EXPECT_TRUE(qRed(lPixel) == qGreen(lPixel) && qGreen(lPixel) == qBlue(lPixel));
+      lInk = Region{std::min(lInk.x0, x), std::min(lInk.y0, y), std::max(lInk.x1, x),
+                    std::max(lInk.y1, y)};
+    }
+  }
+  EXPECT_NEAR(lInk.x0, lX + lBox.Lower().X(), 3);
+  EXPECT_NEAR(lInk.x1, lX + lBox.Upper().X(), 3);
+  EXPECT_NEAR(lInk.y0, lY + lBox.Lower().Y(), 3);
+  EXPECT_NEAR(lInk.y1, lY + lBox.Upper().Y(), 3);
+  EXPECT_TRUE(PixelNear(lImage, 5, 5, lDark, lDark, lDark));
+}
+
+TEST_F(DrawPass, EachTextItemShowsItsFormattedValueAndLabelAtItsPlace) {
+  HideEverything(mHud);
+  // Places and values other than the defaults, so that each is seen read.
+  for (auto [lName, lValue] :
+       {std::pair{"Frame Offset", 40}, {"Scene TC Offset", 250},    {"Character TC Offset", 520},
+        {"Camera TC Offset", 810},     {"Focal Length Offset", 30}, {"Camera Name Offset", 210},
+        {"Interoccular Offset", 333},  {"Convergence Offset", 410}, {"FQN Offset", 620},
+        {"Slate Offset", 900},         {"FPS Offset", 1000},        {"Value 1 Offset X", 300},
+        {"Value 1 Offset Y", 600},     {"Value 2 Offset X", 900},   {"Value 2 Offset Y", 300},
+        {"Character Hour", 1},         {"Character Minute", 2},     {"Character Second", 3},
+        {"Character Frame", 4},        {"Camera Hour", 10},         {"Camera Minute", 20},
+        {"Camera Second", 30},         {"Camera Frame", 5}}) {
+    Set(mHud, lName, lValue);
+  }
+  for (auto [lName, lValue] : {std::pair{"Interoccular", 6.48},
+                               {"Convergence", -120.04},
+                               {"Value 1", -3.14159},
+                               {"Value 2", 1234.56}}) {
+    Set(mHud, lName, lValue);
+  }
+  for (auto [lName, lValue] : {std::pair{"FQN", "AB_12"},
+                               {"Slate", "Q7-A"},
+                               {"Value 1 Label", "Dist"},
+                               {"Value 2 Label", ""}}) {
+    Set(mHud, lName, lValue);
+  }
+  mCamera->FilmSizeHeight = 0.945;
+  mCamera->FocalLength = 50.04;
+  auto lMode = [&](int pMode) {
+    return [this, pMode] {
+      Scene().SetCurrentCamera(mCamera);
+      mCamera->ApertureMode = static_cast<FBCameraApertureMode>(pMode);
+    };
+  };
+  const int kTop = 720 - 48;
+  struct Item {
+    const char* show;
+    std::function<void()> setUp;
+    const char* value;
+    int x, y;
+    const char* label;
+  };
+  const std::vector<Item> lItems = {
+      {"Show Scene Frame", [&] { SetFrame(-12); }, "-0012", 40, 24, "FRAME"},
+      {"Show Scene Timecode", [&] { SetFrame(12345); }, "00:06:51:15", 250, 24, "SCENE"},
+      {"Show Character Timecode", nullptr, "01:02:03:04", 520, 24, "CHARACTER"},
+      {"Show Camera Timecode", nullptr, "10:20:30:05", 810, 24, "CAMERA"},
+      {"Show Focal Length", lMode(0), "33.0", 30, kTop, "FOCAL LENGTH"},
+      {"Show Focal Length", lMode(1), "28.5", 30, kTop, "FOCAL LENGTH"},
+      {"Show Focal Length", lMode(2), "21.4", 30, kTop, "FOCAL LENGTH"},
+      {"Show Focal Length", lMode(3), "50.0", 30, kTop, "FOCAL LENGTH"},
+      {"Show Focal Length", lMode(7), "20.6", 30, kTop, "FOCAL LENGTH"},
+      {"Show Focal Length", [&] { Scene().SetCurrentCamera(nullptr); }, "0.0", 30, kTop,
+       "FOCAL LENGTH"},
+      {"Show Camera Name", nullptr, "", 210, kTop, "CAMERA"},
+      {"Show Camera Name", lMode(0), "Camera 1", 210, kTop, "CAMERA"},
+      {"Show Interoccular", nullptr, "6.5", 333, kTop, "IO"},
+      {"Show Convergence", nullptr, "-120.0", 410, kTop, "CONVERGENCE"},
+      {"Show FQN", nullptr, "Take 001", 620, kTop, "FQN"},
+      {"Show FQN", [&] { Set(mHud, "Use Take for FQN", false); }, "AB_12", 620, kTop, "FQN"},
+      {"Show FQN",
+       [&] {
+         Set(mHud, "Use Take for FQN", true);
+         Scene().SetCurrentTake(nullptr);
+       },
+       "AB_12", 620, kTop, "FQN"},
+      {"Show Slate", nullptr, "Q7-A", 900, kTop, "SLATE"},
+      {"Show FPS", nullptr, "0.0", 1000, kTop, "FRAMERATE"},
+      {"Show Value 1", nullptr, "-3.1", 300, 600, "Dist"},
+      {"Show Value 2", nullptr, "1234.6", 900, 300, ""},
+  };
+
+  const QImage lNothing = Render(1280, 720);
+  EXPECT_EQ(ChangedPixels(lNothing, Whole(lNothing)), 0);
+  for (const Item& lItem : lItems) {
+    SCOPED_TRACE(std::string(lItem.show) + " \"" + lItem.value + "\"");
+    if (lItem.setUp) lItem.setUp();
+    Set(mHud, lItem.show, true);
+    for (bool lLabels : {true, false}) {
+      Set(mHud, "Show Labels", lLabels);
+      const QImage lHud = Render(1280, 720);
+      const QImage lReference = RenderWith(
+          [&](int, int) {
+            mHud->RenderText(lItem.value, lItem.x, lItem.y, lLabels ? lItem.label : nullptr);
+          },
+          1280, 720);
+      EXPECT_TRUE(SameIn(lHud, lReference, Whole(lHud))) << "labels " << lLabels;
+    }
+    Set(mHud, lItem.show, false);
+    Set(mHud, "Show Labels", true);
+  }
+}
+
+struct GlState {
+  std::array<GLfloat, 16> projection, modelview, texture;
+  std::array<GLfloat, 4> color;
+  std::array<GLint, 4> depths;
+  std::array<GLboolean, 3> enables;
+  std::array<GLint, 2> blend;
+  GLint matrixMode;
+};
+
+GlState CaptureGlState() {
+  GlState lState;
+  glGetFloatv(GL_PROJECTION_MATRIX, lState.projection.data());
+  glGetFloatv(GL_MODELVIEW_MATRIX, lState.modelview.data());
+  glGetFloatv(GL_TEXTURE_MATRIX, lState.texture.data());
+  glGetFloatv(GL_CURRENT_COLOR, lState.color.data());
+  const GLenum lDepths[] = {GL_PROJECTION_STACK_DEPTH, GL_MODELVIEW_STACK_DEPTH,
+                            GL_TEXTURE_STACK_DEPTH, GL_ATTRIB_STACK_DEPTH};
+  for (int i = 0; i < 4; ++i) glGetIntegerv(lDepths[i], &lState.depths[i]);
+  lState.enables = {glIsEnabled(GL_DEPTH_TEST), glIsEnabled(GL_BLEND), glIsEnabled(GL_TEXTURE_2D)};
+  glGetIntegerv(GL_BLEND_SRC, &lState.blend[0]);
+  glGetIntegerv(GL_BLEND_DST, &lState.blend[1]);
+  glGetIntegerv(GL_MATRIX_MODE, &lState.matrixMode);
+  return lState;
+}
+
+TEST_F(DrawPass, HandsBackTheMatricesEnablesAndBlendFunctionItFound) {
+  // Every drawing step runs: all items, the reticle, a marker, the bloop
+  // light and the saving overlay.
+  for (int i = 0; i < mHud->PropertyList.GetCount(); ++i) {
+    FBProperty& lProperty = mHud->PropertyList[i];
+    const std::string lName = lProperty.GetName();
+    if (lProperty.GetPropertyType() == kFBPT_bool && lName != "Standby") {
+      bool lOn = true;
+      lProperty.SetData(&lOn);
+    }
+  }
+  Scene().SetTransport(true, true);
+  SetFrame(30);
+  Set(mHud, "Marker 1 Frame", 40);
+
+  GlState lBefore{}, lAfter{};
+  GLenum lError = GL_NO_ERROR;
+  const QImage lImage = RenderWith([&](int, int) {
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    glMatrixMode(GL_TEXTURE);
+    glPushMatrix();
+    glScalef(2.0f, 3.0f, 1.0f);
+    glMatrixMode(GL_PROJECTION);
+    glTranslatef(0.25f, 0.5f, 0.0f);
+    glMatrixMode(GL_MODELVIEW);
+    glRotatef(30.0f, 0.0f, 0.0f, 1.0f);
+    glEnable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ZERO);
+    glColor4f(0.1f, 0.2f, 0.3f, 0.4f);
+    lBefore = CaptureGlState();
+    FBHUDElement::Rect lRect{};
+    mHud->DrawElement(nullptr, lRect);
+    lAfter = CaptureGlState();
+    lError = glGetError();
+    glMatrixMode(GL_TEXTURE);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+  });
+  EXPECT_GT(ChangedPixels(lImage, Region{0, 0, 1919, 1079}), 100000);
+  EXPECT_EQ(lError, static_cast<GLenum>(GL_NO_ERROR));
+  EXPECT_EQ(lAfter.projection, lBefore.projection);
+  EXPECT_EQ(lAfter.modelview, lBefore.modelview);
+  EXPECT_EQ(lAfter.color, lBefore.color);
+  EXPECT_EQ(lAfter.depths, lBefore.depths);
+  EXPECT_EQ(lAfter.enables, lBefore.enables);
+  EXPECT_EQ(lAfter.blend, lBefore.blend);
+  // The texture matrix is reset, not saved; the mode ends at the modelview.
+  const std::array<GLfloat, 16> lIdentity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  EXPECT_EQ(lAfter.texture, lIdentity);
+  EXPECT_EQ(lAfter.matrixMode, GL_MODELVIEW);
+}
+
+}  // namespace

@@ -1,0 +1,174 @@
+// The reticle and the bloop light read back as pixels.
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include "hud_fixture.h"
+
+namespace {
+
+using vexatest::ChangedBounds;
+using vexatest::ChangedPixels;
+using vexatest::HudTest;
+using vexatest::Over;
+using vexatest::PixelNear;
+using vexatest::Region;
+using vexatest::Set;
+
+class Reticle : public HudTest {
+ protected:
+  void SetUp() override {
+    HudTest::SetUp();
+    vexatest::HideEverything(mHud);
+    Set(mHud, "Show Reticle", true);
+  }
+  bool Drawn() {
+    const QImage lImage = Render();
+    return ChangedPixels(lImage, Region{0, 0, 1919, 1079}) > 0;
+  }
+};
+
+const Region kAround{880, 460, 1040, 620};
+
+// The largest difference of a channel between two images in a region.
+int MaxDifference(const QImage& pA, const QImage& pB, const Region& pRegion) {
+  int lMax = 0;
+  for (int y = pRegion.y0; y <= pRegion.y1; ++y) {
+    for (int x = pRegion.x0; x <= pRegion.x1; ++x) {
+      const QRgb lA = fbhost::GlPixel(pA, x, y), lB = fbhost::GlPixel(pB, x, y);
+      lMax = std::max({lMax, std::abs(qRed(lA) - qRed(lB)), std::abs(qGreen(lA) - qGreen(lB)),
+                       std::abs(qBlue(lA) - qBlue(lB))});
+    }
+  }
+  return lMax;
+}
+
+TEST_F(Reticle, DrawsThePictureTintedInTheCentredSquare) {
+  const QImage lImage = Render();
+  // The picture's ticks stop just short of its edges.
+  const Region lBounds = ChangedBounds(lImage, Region{0, 0, 1919, 1079});
+  EXPECT_TRUE(lBounds.x0 >= 935 && lBounds.x0 <= 936) << lBounds.x0;
+  EXPECT_TRUE(lBounds.x1 >= 983 && lBounds.x1 <= 984) << lBounds.x1;
+  EXPECT_TRUE(lBounds.y0 >= 515 && lBounds.y0 <= 516) << lBounds.y0;
+  EXPECT_TRUE(lBounds.y1 >= 563 && lBounds.y1 <= 564) << lBounds.y1;
+  // On the opaque outer ring, and in the clear centre.
+  EXPECT_TRUE(PixelNear(lImage, 973, 553, Over(1, 0.9), Over(0, 0.9), Over(0, 0.9), 2));
+  EXPECT_TRUE(PixelNear(lImage, 960, 540, 102, 102, 102, 0));
+
+  Set(mHud, "Reticle Color", FBColorAndAlpha(0.0, 0.0, 1.0, 0.5));
+  EXPECT_TRUE(PixelNear(Render(), 973, 553, Over(0, 0.5), Over(0, 0.5), Over(1, 0.5), 2));
+}
+
+TEST_F(Reticle, DropsTheHalfPixelOfOddSizes) {
+  // Truncation gives the same corner for both viewports of each pair; the
+  // projection's rounding differs by a unit at most.
+  const QImage lEven = Render(1920, 1080);
+  EXPECT_LE(MaxDifference(lEven, Render(1921, 1081), kAround), 1);
+  Set(mHud, "Reticle Size", 51);
+  const QImage lOdd = Render(1920, 1080);
+  EXPECT_LE(MaxDifference(lOdd, Render(1919, 1079), kAround), 1);
+  EXPECT_GT(MaxDifference(lOdd, Render(1921, 1081), kAround), 100);
+}
+
+TEST_F(Reticle, IsHiddenOnlyByAFalseBoolCameraProperty) {
+  ASSERT_TRUE(Drawn());
+  ASSERT_NE(Scene().AddCustomProperty(mCamera, "ShowCrosshair", kFBPT_bool), nullptr);
+  Set(mCamera, "ShowCrosshair", false);
+  EXPECT_FALSE(Drawn());
+  Set(mCamera, "ShowCrosshair", true);
+  EXPECT_TRUE(Drawn());
+
+  // A name the camera lacks falls back to "ShowOpticalCenter".
+  Set(mHud, "Reticle Bound Property", "Missing");
+  EXPECT_TRUE(Drawn());
+  ASSERT_NE(Scene().AddCustomProperty(mCamera, "ShowOpticalCenter", kFBPT_bool), nullptr);
+  Set(mCamera, "ShowOpticalCenter", false);
+  EXPECT_FALSE(Drawn());
+
+  // A property that is found decides alone; one that is not a bool hides nothing.
+  Set(mHud, "Reticle Bound Property", "ShowCrosshair");
+  EXPECT_TRUE(Drawn());
+  ASSERT_NE(Scene().AddCustomProperty(mCamera, "Level", kFBPT_int), nullptr);
+  Set(mCamera, "Level", 0);
+  Set(mHud, "Reticle Bound Property", "Level");
+  EXPECT_TRUE(Drawn());
+
+  Scene().SetCurrentCamera(nullptr);
+  EXPECT_TRUE(Drawn());
+  Set(mHud, "Show Reticle", false);
+  EXPECT_FALSE(Drawn());
+}
+
+class Bloop : public HudTest {
+ protected:
+  void SetUp() override {
+    HudTest::SetUp();
+    vexatest::HideEverything(mHud);
+    Set(mHud, "Bloop Light Duration", 3);
+  }
+  // One pass under the given transport: 'X' when it flashed, '.' when not.
+  char Pass(bool pRecording, bool pPlaying) {
+    Scene().SetTransport(pRecording, pPlaying);
+    const QImage lImage = Render();
+    if (ChangedPixels(lImage, Region{0, 0, 1919, 1079}) == 0) return '.';
+    // One stripe alone, then where both cross.
+    EXPECT_TRUE(PixelNear(lImage, 200, 940, Over(1, 0.25), Over(0, 0.25), Over(0, 0.25)));
+    EXPECT_TRUE(PixelNear(lImage, 1700, 940, Over(1, 0.25), Over(0, 0.25), Over(0, 0.25)));
+    EXPECT_TRUE(PixelNear(lImage, 960, 540, Over(1, 0.25, Over(1, 0.25)),
+                          Over(0, 0.25, Over(0, 0.25)), Over(0, 0.25, Over(0, 0.25))));
+    return 'X';
+  }
+  std::string Passes(int pCount, bool pRecording, bool pPlaying) {
+    std::string lFlashes;
+    for (int i = 0; i < pCount; ++i) lFlashes += Pass(pRecording, pPlaying);
+    return lFlashes;
+  }
+};
+
+TEST_F(Bloop, FlashesForItsDurationInPlayingPassesUntilTheRecordingStops) {
+  std::string lFlashes = Passes(1, false, false);
+  lFlashes += Passes(2, true, false) + "|";  // recording, paused
+  lFlashes += Passes(1, true, true);
+  lFlashes += Passes(2, true, false) + "|";  // paused passes do not count
+  lFlashes += Passes(3, true, true);
+  lFlashes += Passes(1, true, false);
+  lFlashes += Passes(1, true, true) + "|";
+  lFlashes += Passes(1, false, false);  // stopping re-arms
+  lFlashes += Passes(4, true, true);
+  EXPECT_EQ(lFlashes, "...|X..|XX...|.XXX.");
+}
+
+TEST_F(Bloop, StaysOnWhileTheCountCannotMeetTheDuration) {
+  Set(mHud, "Bloop Light Duration", 0);
+  EXPECT_EQ(Passes(6, true, true), "XXXXXX");
+  Passes(1, false, false);
+  Set(mHud, "Bloop Light Duration", 5);
+  std::string lFlashes = Passes(3, true, true);
+  Set(mHud, "Bloop Light Duration", 2);
+  lFlashes += Passes(3, true, true);
+  EXPECT_EQ(lFlashes, "XXXXXX");
+}
+
+TEST_F(Bloop, AnElementCreatedWhileRollingWaitsForTheNextRecording) {
+  Scene().DeleteElement(mHud);
+  Scene().SetTransport(true, true);
+  mHud = CreateHud("late");
+  ASSERT_NE(mHud, nullptr);
+  vexatest::HideEverything(mHud);
+  Set(mHud, "Bloop Light Duration", 1);
+  std::string lFlashes = Passes(2, true, true);
+  lFlashes += Passes(1, false, false);
+  lFlashes += Passes(2, true, true);
+  EXPECT_EQ(lFlashes, "...X.");
+
+  // Created while recording but paused, it is armed.
+  Scene().DeleteElement(mHud);
+  Scene().SetTransport(true, false);
+  mHud = CreateHud("paused");
+  ASSERT_NE(mHud, nullptr);
+  vexatest::HideEverything(mHud);
+  EXPECT_EQ(Passes(1, true, true), "X");
+}
+
+}  // namespace
