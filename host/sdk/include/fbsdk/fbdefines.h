@@ -35,12 +35,12 @@ typedef unsigned long long kULongLong;
 #define FBClassDeclare(Name, Parent) \
  public:                             \
   typedef Parent ParentClass;        \
-  virtual const char* ClassName();   \
+  const char* ClassName() override;  \
   static int TypeInfo;               \
-  virtual bool Is(int pTypeId);      \
-  virtual void FBDelete();           \
-  virtual int GetTypeId();           \
-  virtual ~Name();                   \
+  bool Is(int pTypeId) override;     \
+  void FBDelete() override;          \
+  int GetTypeId() override;          \
+  ~Name() override;                  \
                                      \
  private:
 
@@ -52,7 +52,11 @@ typedef unsigned long long kULongLong;
   void Name::FBDelete() { ParentClass::FBDelete(); }                                     \
   int Name::GetTypeId() { return TypeInfo; }
 
-#define FBStorableClassDeclare(Name, Parent)                                       \
-  FBClassDeclare(Name, Parent) public : virtual const char* FbxGetObjectSubType(); \
-                                                                                   \
+// clang-format off
+#define FBStorableClassDeclare(Name, Parent)      \
+  FBClassDeclare(Name, Parent)                    \
+ public:                                          \
+  const char* FbxGetObjectSubType() override;     \
+                                                  \
  private:
+// clang-format on
