@@ -59,7 +59,9 @@ TEST_F(Volume, AThousandElementsComeAndGoWithoutATrace) {
   EXPECT_EQ(fbhost::RenderingPipelineHandlerCount(), lPipeline);
   EXPECT_EQ(LiveTextures(), lTextures);
   // Nine hundred more elements after the first hundred cost nothing lasting.
-  if (vexatest::kMemoryIsMeasurable) EXPECT_LT(ResidentBytes() - lBaseline, 8LL * 1000 * 1000);
+  if (vexatest::kMemoryIsMeasurable) {
+    EXPECT_LT(ResidentBytes() - lBaseline, 8LL * 1000 * 1000);
+  }
 }
 
 TEST_F(Volume, TenThousandBindingsLeaveOneConnection) {
