@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 #include <fbhost/runtime.h>
+#include <unistd.h>
 
 #include <QtGlobal>
 #include <algorithm>
@@ -52,6 +53,15 @@ fbhost::OffscreenViewer& Viewer() {
   }();
   sViewer->MakeCurrent();
   return *sViewer;
+}
+
+long long ResidentBytes() {
+  long long lPages = 0, lResident = 0;
+  FILE* lFile = fopen("/proc/self/statm", "r");
+  if (!lFile) return -1;
+  if (fscanf(lFile, "%lld %lld", &lPages, &lResident) != 2) lResident = -1;
+  fclose(lFile);
+  return lResident * sysconf(_SC_PAGESIZE);
 }
 
 void HudTest::SetUp() {

@@ -39,6 +39,9 @@ class DebugCapture {
 
 fbhost::OffscreenViewer& Viewer();
 
+// The process's resident memory, in bytes.
+long long ResidentBytes();
+
 class HudTest : public ::testing::Test {
  protected:
   void SetUp() override;

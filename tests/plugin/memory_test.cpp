@@ -1,7 +1,5 @@
 // What one element costs in memory once it has drawn everything it can.
 
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "hud_fixture.h"
@@ -10,15 +8,6 @@ namespace {
 
 using vexatest::HudTest;
 using vexatest::Set;
-
-long long ResidentBytes() {
-  long long lPages = 0, lResident = 0;
-  FILE* lFile = fopen("/proc/self/statm", "r");
-  if (!lFile) return -1;
-  if (fscanf(lFile, "%lld %lld", &lPages, &lResident) != 2) lResident = -1;
-  fclose(lFile);
-  return lResident * sysconf(_SC_PAGESIZE);
-}
 
 void ShowEverything(FBComponent* pHud) {
   for (const char* lName :
@@ -47,7 +36,7 @@ TEST_F(ElementMemory, AnElementThatDrewEverythingStaysUnderItsBound) {
   Scene().DeleteElement(mHud);
   mHud = nullptr;
   Render();
-  const long long lBaseline = ResidentBytes();
+  const long long lBaseline = vexatest::ResidentBytes();
   ASSERT_GT(lBaseline, 0);
 
   VexaHUDElement* lHud = CreateHud("measured");
@@ -56,7 +45,7 @@ TEST_F(ElementMemory, AnElementThatDrewEverythingStaysUnderItsBound) {
   Set(lHud, "Save Message", "Saving... 0123456789 ÀÉÎÕÜ");
   Render();
   Render();
-  const long long lGrowth = ResidentBytes() - lBaseline;
+  const long long lGrowth = vexatest::ResidentBytes() - lBaseline;
   RecordProperty("growth_bytes", std::to_string(lGrowth));
   printf("resident growth of one element: %.1f MB\n", lGrowth / 1e6);
   EXPECT_LT(lGrowth, 48LL * 1000 * 1000);

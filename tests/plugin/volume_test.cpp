@@ -3,7 +3,6 @@
 
 #include <GL/gl.h>
 #include <fbhost/runtime.h>
-#include <unistd.h>
 
 #include <cstdio>
 
@@ -15,15 +14,6 @@ using vexatest::ChangedPixels;
 using vexatest::HudTest;
 using vexatest::Region;
 using vexatest::Set;
-
-long long ResidentBytes() {
-  long long lPages = 0, lResident = 0;
-  FILE* lFile = fopen("/proc/self/statm", "r");
-  if (!lFile) return -1;
-  if (fscanf(lFile, "%lld %lld", &lPages, &lResident) != 2) lResident = -1;
-  fclose(lFile);
-  return lResident * sysconf(_SC_PAGESIZE);
-}
 
 // Texture names in use in the current context, among the first few thousand.
 int LiveTextures() {
@@ -51,7 +41,7 @@ TEST_F(Volume, AThousandElementsComeAndGoWithoutATrace) {
     // Every tenth draws, so some glyph textures are made and must go too.
     if (i % 10 == 0) Render(64, 36);
     Scene().DeleteElement(lHud);
-    if (i == 99) lBaseline = ResidentBytes();
+    if (i == 99) lBaseline = vexatest::ResidentBytes();
   }
   vexatest::Viewer().MakeCurrent();
   EXPECT_EQ(fbhost::LiveComponentCount(), lLive);
@@ -60,7 +50,7 @@ TEST_F(Volume, AThousandElementsComeAndGoWithoutATrace) {
   EXPECT_EQ(LiveTextures(), lTextures);
   // Nine hundred more elements after the first hundred cost nothing lasting.
   if (vexatest::kMemoryIsMeasurable) {
-    EXPECT_LT(ResidentBytes() - lBaseline, 8LL * 1000 * 1000);
+    EXPECT_LT(vexatest::ResidentBytes() - lBaseline, 8LL * 1000 * 1000);
   }
 }
 
