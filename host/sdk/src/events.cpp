@@ -94,14 +94,15 @@ FBEventEvalGlobalCallback::FBEventEvalGlobalCallback(HKEventBase pEvent)
 namespace fbhost {
 namespace detail {
 
+// Never destroyed, like the rest of the host's state (see S()).
 ORSDK2014::FBEventSource& ConnectionEvents() {
-  static ORSDK2014::FBEventSource sSource;
-  return sSource;
+  static ORSDK2014::FBEventSource* const sSource = new ORSDK2014::FBEventSource;
+  return *sSource;
 }
 
 ORSDK2014::FBEventSource& PipelineEvents() {
-  static ORSDK2014::FBEventSource sSource;
-  return sSource;
+  static ORSDK2014::FBEventSource* const sSource = new ORSDK2014::FBEventSource;
+  return *sSource;
 }
 
 void NotifyConnection(ORSDK2014::FBConnectionAction pAction, ORSDK2014::FBPlug* pSrc,

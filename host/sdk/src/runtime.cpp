@@ -5,9 +5,11 @@
 namespace fbhost {
 namespace detail {
 
+// Never destroyed: plug-ins, elements and libraries a program keeps in its
+// own statics may still reach it while the process exits.
 State& S() {
-  static State sState;
-  return sState;
+  static State* const sState = new State;
+  return *sState;
 }
 
 }  // namespace detail
