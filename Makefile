@@ -5,8 +5,10 @@ BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 JOBS ?= $(shell nproc)
 SUPPRESSIONS := $(CURDIR)/tests/sanitizer
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test test-sanitize bench fuzz clean
+.PHONY: all deps configure build run test test-sanitize bench fuzz leak-check clean
 
 all: build
 
@@ -39,5 +41,32 @@ test-sanitize: deps
 bench: build
 	$(BUILD)/bin/vexahud-bench
 
+# Both libFuzzer targets, built with clang under AddressSanitizer and
+# UndefinedBehaviorSanitizer, each run for FUZZ_SECONDS. A crash, a sanitizer
+# report, a leak or a slow input fails the run and leaves the input in
+# $(FUZZ_BUILD)/artifacts/.
+FUZZ_ENV = ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:detect_odr_violation=0 \
+  LSAN_OPTIONS=suppressions=$(SUPPRESSIONS)/lsan.supp:print_suppressions=0 \
+  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+FUZZ_RUN = -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 -timeout=30 -print_final_stats=1
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXAHUD_FUZZ=ON -DVEXAHUD_BUILD_TESTS=OFF \
+	  -DVEXAHUD_BUILD_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target vexahud-scene-fuzz vexahud-element-fuzz
+	mkdir -p $(FUZZ_BUILD)/corpus/scene $(FUZZ_BUILD)/corpus/element $(FUZZ_BUILD)/artifacts
+	$(FUZZ_ENV) $(FUZZ_BUILD)/bin/vexahud-scene-fuzz $(FUZZ_RUN) -dict=fuzz/scene.dict \
+	  -artifact_prefix=$(FUZZ_BUILD)/artifacts/scene- $(FUZZ_BUILD)/corpus/scene examples
+	$(FUZZ_ENV) $(FUZZ_BUILD)/bin/vexahud-element-fuzz $(FUZZ_RUN) -len_control=0 -max_len=1024 \
+	  -artifact_prefix=$(FUZZ_BUILD)/artifacts/element- $(FUZZ_BUILD)/corpus/element
+
+# valgrind memcheck over the preview's built-in scene: fails on a definite leak,
+# or any memory error, outside what the graphics driver keeps for itself.
+leak-check: build
+	valgrind --leak-check=full --show-leak-kinds=definite --errors-for-leak-kinds=definite \
+	  --keep-debuginfo=yes --num-callers=40 --error-exitcode=99 \
+	  --suppressions=$(SUPPRESSIONS)/valgrind.supp \
+	  $(BUILD)/bin/vexahud-preview --size 320x180 -o $(BUILD)/leak-check.png
+
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
