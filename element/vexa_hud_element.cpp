@@ -39,19 +39,17 @@ bool VexaHUDElement::FBCreate() {
   _setDefaults();
 
   // An element created while a recording rolls shows no flash for it.
-  {
-    FBPlayerControl lPlayerControl;
-    bool lRecording = false;
-    bool lPlaying = false;
-    lPlayerControl.IsRecording.GetData(&lRecording, sizeof(lRecording));
-    if (lRecording) lPlayerControl.IsPlaying.GetData(&lPlaying, sizeof(lPlaying));
-    mBloopFired = lRecording && lPlaying;
+  FBPlayerControl lPlayerControl;
+  bool lRecording = false;
+  bool lPlaying = false;
+  lPlayerControl.IsRecording.GetData(&lRecording, sizeof(lRecording));
+  if (lRecording) lPlayerControl.IsPlaying.GetData(&lPlaying, sizeof(lPlaying));
+  mBloopFired = lRecording && lPlaying;
 
-    bool lShow = true;
-    Show.SetData(&lShow);
+  bool lShow = true;
+  Show.SetData(&lShow);
 
-    if (!_loadFonts()) return false;
-  }
+  if (!_loadFonts()) return false;
 
   MaskColor = FBColorAndAlpha(0.0, 0.0, 0.0, 0.75);
   _createReticleTexture();
