@@ -47,7 +47,7 @@ FBPropertyListObject* PublishList(FBComponent* pOwner, const char* pName) {
 void SetInt(FBProperty& pProperty, int pValue) { pProperty.SetData(&pValue); }
 
 void SetText(FBProperty& pProperty, const char* pText) {
-  pProperty.SetData(const_cast<char*>(pText));
+  pProperty.SetData(&pText);
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ class VEXA_EXPORT VexaHUDElement : public FBHUDElement {
   FBStorableClassDeclare(VexaHUDElement, FBHUDElement);
 
  public:
-  VexaHUDElement(const char* pName, HIObject pObject);
+  explicit VexaHUDElement(const char* pName, HIObject pObject = nullptr);
 
   bool FBCreate() override;
   void FBDestroy() override;

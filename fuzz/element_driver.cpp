@@ -158,7 +158,8 @@ void Driver::Assign(ORSDK2014::FBProperty& pProperty) {
     }
     case kFBPT_charptr: {
       const std::string lText = mIn.Text(kKnownNames, kKnownNameCount);
-      pProperty.SetData(const_cast<char*>(lText.c_str()));
+      const char* lBytes = lText.c_str();
+      pProperty.SetData(&lBytes);
       break;
     }
     default:

@@ -86,9 +86,11 @@ class Random {
         pProperty.SetData(lValues);
         break;
       }
-      case kFBPT_charptr:
-        pProperty.SetData(const_cast<char*>(Text()));
+      case kFBPT_charptr: {
+        const char* lText = Text();
+        pProperty.SetData(&lText);
         break;
+      }
       default:
         break;
     }

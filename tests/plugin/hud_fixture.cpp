@@ -172,7 +172,7 @@ void Set(FBComponent* pOwner, const char* pName, double pValue) {
 void Set(FBComponent* pOwner, const char* pName, const char* pValue) {
   if (FBProperty* lProperty = Find(pOwner, pName)) {
     ASSERT_EQ(lProperty->GetPropertyType(), kFBPT_charptr) << pName;
-    lProperty->SetData(const_cast<char*>(pValue));
+    lProperty->SetData(&pValue);
   }
 }
 

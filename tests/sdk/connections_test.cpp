@@ -236,24 +236,27 @@ TEST_F(ConnectionsTest, HandlersAreSharedByEverySystemAndRemovable) {
 TEST_F(ConnectionsTest, HandlersMayAddAndRemoveHandlersWhileNotified) {
   FBPropertyListObject lList;
   FBBox lA("a"), lB("b"), lNested("nested");
+  // Handlers are called newest first: third, second, first.
   ConnectionLog lFirst, lSecond, lThird;
   std::vector<std::unique_ptr<ConnectionLog>> lLate;
-  lFirst.mOnEvent = [&](const ConnectionLog::Entry&) {
-    lFirst.Detach();
-    lThird.Detach();  // not yet called in this dispatch: must not be
+  lThird.mOnEvent = [&](const ConnectionLog::Entry&) {
+    lThird.Detach();
+    lFirst.Detach();  // not yet called in this dispatch: must not be
     for (int i = 0; i < 64; ++i) lLate.push_back(std::make_unique<ConnectionLog>());
     lList.Add(&lNested);  // a notification raised from inside one
   };
 
   lList.Add(&lA);
-  EXPECT_EQ(lFirst.mEntries.size(), 1u);
-  EXPECT_TRUE(lThird.mEntries.empty());
+  EXPECT_EQ(lThird.mEntries.size(), 1u);
+  EXPECT_TRUE(lFirst.mEntries.empty());
   EXPECT_EQ(lSecond.mEntries.size(), 2u);  // the nested one, then the outer
+  ASSERT_EQ(lSecond.mEntries.size(), 2u);
+  EXPECT_EQ(lSecond.mEntries[0].src, &lNested);
   EXPECT_EQ(lList.GetCount(), 2);
 
   lList.Add(&lB);
-  EXPECT_EQ(lFirst.mEntries.size(), 1u);
-  EXPECT_TRUE(lThird.mEntries.empty());
+  EXPECT_EQ(lThird.mEntries.size(), 1u);
+  EXPECT_TRUE(lFirst.mEntries.empty());
   EXPECT_EQ(lSecond.mEntries.size(), 3u);
   for (const auto& lLog : lLate) EXPECT_FALSE(lLog->mEntries.empty());
 }

@@ -89,10 +89,9 @@ TEST_F(PropertiesTest, PropertyCreateMakesObjectListsAndValuedProperties) {
   EXPECT_EQ((*lList)[0], &lItem);
 
   EXPECT_EQ(lNote->GetPropertyType(), kFBPT_charptr);
-  lNote->SetData(const_cast<char*>("hello"));
-  const char* lText = nullptr;
+  const char* lText = "unread";
   lNote->GetData(&lText, sizeof(lText));
-  EXPECT_STREQ(lText, "hello");
+  EXPECT_EQ(lText, nullptr) << "a string never set reads as a null char*";
 
   EXPECT_TRUE(lGain->IsAnimatable());
   ASSERT_NE(dynamic_cast<FBPropertyAnimatable*>(lGain), nullptr);
@@ -192,8 +191,16 @@ TEST_F(PropertiesTest, TextIsCopiedWhenSet) {
   EXPECT_EQ(lBox.PropertyList.Find("First"), lCreated);
   EXPECT_EQ(lBox.PropertyList.Find("Other"), nullptr);
 
-  lText = nullptr;
+  // SetData takes the address of the text, as operator= hands it over.
+  FBPropertyString lRawSet;
+  const char* lSource = lBuffer;
+  lRawSet.SetData(&lSource);
+  std::strcpy(lBuffer, "Third");
   const char* lRaw = nullptr;
+  lRawSet.GetData(&lRaw, sizeof(lRaw));
+  EXPECT_STREQ(lRaw, "Other");
+
+  lText = nullptr;
   lText.GetData(&lRaw, sizeof(lRaw));
   ASSERT_NE(lRaw, nullptr);
   EXPECT_STREQ(lRaw, "");

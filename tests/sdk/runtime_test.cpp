@@ -11,7 +11,8 @@ class ProbeElement : public FBHUDElement {
   FBStorableClassDeclare(ProbeElement, FBHUDElement);
 
  public:
-  ProbeElement(const char* pName, HIObject pObject) : FBHUDElement(pName, pObject) {}
+  // The factory constructs from the name alone, as the published one does.
+  explicit ProbeElement(const char* pName) : FBHUDElement(pName) {}
   bool FBCreate() override { return !sRefuseCreate; }
   static bool sRefuseCreate;
 };
@@ -42,7 +43,7 @@ TEST_F(RuntimeTest, ClassesTakeDistinctIdsFromTheGlobalCounter) {
   }
   EXPECT_EQ(lDistinct.size(), sizeof(lIds) / sizeof(lIds[0]));
 
-  ProbeElement lProbe("probe", nullptr);
+  ProbeElement lProbe("probe");
   FBComponent* lComponent = &lProbe;
   EXPECT_STREQ(lComponent->ClassName(), "ProbeElement");
   EXPECT_EQ(lComponent->GetTypeId(), ProbeElement::TypeInfo);
@@ -165,10 +166,13 @@ TEST_F(RuntimeTest, ProxiesShowTheHostState) {
 
 class PipelineLog : public ICallback {
  public:
+  explicit PipelineLog(std::vector<const PipelineLog*>* pCalls = nullptr) : mCalls(pCalls) {}
   void OnPipeline(HIRegister, HKEventBase pEvent) {
     mTimings.push_back(FBEventEvalGlobalCallback(pEvent).GetTiming());
+    if (mCalls) mCalls->push_back(this);
   }
   std::vector<int> mTimings;
+  std::vector<const PipelineLog*>* mCalls;
 };
 
 TEST_F(RuntimeTest, RenderingPipelineEventReachesHandlersWithItsTiming) {
@@ -188,6 +192,18 @@ TEST_F(RuntimeTest, RenderingPipelineEventReachesHandlersWithItsTiming) {
   EXPECT_EQ(fbhost::RenderingPipelineHandlerCount(), lBefore);
   fbhost::RaiseRenderingPipeline(kFBGlobalEvalCallbackAfterRender);
   EXPECT_EQ(lLog.mTimings.size(), 6u);
+}
+
+TEST_F(RuntimeTest, EventHandlersAreCalledNewestFirst) {
+  std::vector<const PipelineLog*> lCalls;
+  PipelineLog lOlder(&lCalls), lNewer(&lCalls);
+  FBEvaluateManager& lManager = FBEvaluateManager::TheOne();
+  lManager.OnRenderingPipelineEvent.Add(&lOlder, (FBCallback)&PipelineLog::OnPipeline);
+  lManager.OnRenderingPipelineEvent.Add(&lNewer, (FBCallback)&PipelineLog::OnPipeline);
+  fbhost::RaiseRenderingPipeline(kFBGlobalEvalCallbackAfterRender);
+  lManager.OnRenderingPipelineEvent.Remove(&lOlder, (FBCallback)&PipelineLog::OnPipeline);
+  lManager.OnRenderingPipelineEvent.Remove(&lNewer, (FBCallback)&PipelineLog::OnPipeline);
+  EXPECT_EQ(lCalls, (std::vector<const PipelineLog*>{&lNewer, &lOlder}));
 }
 
 }  // namespace

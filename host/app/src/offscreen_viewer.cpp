@@ -376,10 +376,9 @@ void OffscreenViewer::RenderFrame(const std::vector<ORSDK2014::FBHUDElement*>& p
   glPopAttrib();
   if (!lImpl.picture.isNull()) lImpl.DrawPicture();
 
-  for (int lStage = ORSDK2014::kFBGlobalEvalCallbackBeforeDAG;
-       lStage <= ORSDK2014::kFBGlobalEvalCallbackBeforeRender; ++lStage) {
-    RaiseRenderingPipeline(static_cast<ORSDK2014::FBGlobalEvalCallbackTiming>(lStage));
-  }
+  // The rendering-pipeline event carries the render stages only: 4 before the
+  // views are drawn, 5 after them.
+  RaiseRenderingPipeline(ORSDK2014::kFBGlobalEvalCallbackBeforeRender);
   // One view covering the whole framebuffer.
   ORSDK2014::FBViewingOptions lOptions(pViewingCamera);
   for (ORSDK2014::FBHUDElement* lElement : pElements) {

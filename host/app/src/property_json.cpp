@@ -229,7 +229,8 @@ bool JsonToProperty(const SceneJson& pValue, FBProperty& pProperty, const Compon
     case kFBPT_charptr: {
       std::string lValue;
       if (!ReadString(pValue, &lValue, pProblem)) return false;
-      pProperty.SetData(const_cast<char*>(lValue.c_str()));
+      const char* lText = lValue.c_str();
+      pProperty.SetData(&lText);
       return true;
     }
     case kFBPT_ColorRGBA: {

@@ -26,8 +26,9 @@ void FBEventSource::Remove(HICallback pOwner, kICallbackHandler pHandler) {
 
 void FBEventSource::Raise(HIRegister pSender, HKEventBase pEvent) {
   ++mDepth;
-  // Indexing, not iterators: a handler may add entries while we dispatch.
-  for (size_t i = 0; i < mEntries.size(); ++i) {
+  // Newest first, as the host calls them. Indexing, not iterators: a handler
+  // may add entries while we dispatch; those wait for the next raise.
+  for (size_t i = mEntries.size(); i-- > 0;) {
     if (!mEntries[i].live) continue;
     const Entry lEntry = mEntries[i];
     (lEntry.owner->*lEntry.handler)(pSender, pEvent);

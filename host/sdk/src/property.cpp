@@ -141,6 +141,7 @@ void FBProperty::StoreRaw(const void* pRaw) {
   if (mType == kFBPT_charptr) {
     const char* lText = *static_cast<const char* const*>(pRaw);
     mText.assign(lText ? lText : "");
+    mTextSet = true;
     return;
   }
   std::memcpy(&mRaw, pRaw, static_cast<size_t>(RawSize(mType)));
@@ -153,19 +154,16 @@ void FBProperty::StoreRaw(const void* pRaw) {
 }
 
 void FBProperty::SetData(void* pData) {
-  static char sEmptyText[] = "";
-  if (!pData && mType == kFBPT_charptr) pData = sEmptyText;  // null text stores ""
+  // A string property is handed the address of a const char*; a null address
+  // or a null text stores "".
+  static const char* sEmptyText = "";
+  if (!pData && mType == kFBPT_charptr) pData = &sEmptyText;
   if (!pData) return;
   if (mSet) {
     mSet(mOwner ? mOwner->GetHIObject() : nullptr, pData);
     return;
   }
   if (mGet) return;  // read-only
-  if (mType == kFBPT_charptr) {
-    const char* lText = static_cast<const char*>(pData);
-    StoreRaw(&lText);
-    return;
-  }
   if (RawSize(mType) == 0) return;
   StoreRaw(pData);
 }
@@ -192,7 +190,8 @@ void FBProperty::Evaluate(void* pRaw, int pDepth) const {
     return;
   }
   if (mType == kFBPT_charptr) {
-    const char* lText = mText.c_str();
+    // Never set: a null text, as the host gives it.
+    const char* lText = mTextSet ? mText.c_str() : nullptr;
     std::memcpy(pRaw, &lText, sizeof(lText));
     return;
   }

@@ -65,7 +65,7 @@ class FBLibrary : public FBLibraryBase {
   const char* ClassName::FbxGetObjectSubType() { return #ClassName; }                              \
   FBSDK_EXPORT ORSDK2014::HIObject RegisterStorable##ClassName##Create(ORSDK2014::HIObject,        \
                                                                        const char* pName, void*) { \
-    ClassName* lObject = new ClassName(pName, nullptr);                                            \
+    ClassName* lObject = new ClassName(pName);                                                     \
     lObject->mAllocated = true;                                                                    \
     if (lObject->FBCreate()) return lObject->GetHIObject();                                        \
     delete lObject;                                                                                \

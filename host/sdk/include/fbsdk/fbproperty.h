@@ -50,8 +50,9 @@ class FBSDK_DLL FBProperty : public FBPlug {
                  bool pForceMaxClamp = false);
   bool GetMinMax(double& pMin, double& pMax) const;
 
-  // Raw access. For a charptr property SetData takes the text itself and
-  // GetData writes a pointer to the kept text.
+  // Raw access. For a charptr property SetData takes the address of a
+  // const char* and copies that text; GetData writes a char* to the kept text,
+  // null for a string never set.
   virtual void SetData(void* pData);
   virtual void GetData(void* pData, int pSize, FBEvaluateInfo* pEvalInfo = nullptr) const;
   virtual FBPropertyType GetPropertyType();
@@ -94,6 +95,7 @@ class FBSDK_DLL FBProperty : public FBPlug {
     double v[4];
   } mRaw;
   std::string mText;
+  bool mTextSet = false;
 };
 
 class FBSDK_DLL FBPropertyAnimatable : public FBProperty {
@@ -159,7 +161,7 @@ class FBSDK_DLL FBPropertyString : public FBProperty {
  public:
   FBPropertyString() : FBProperty(kFBPT_charptr) {}
   FBPropertyString& operator=(const char* pText) {
-    SetData(const_cast<char*>(pText));
+    SetData(&pText);
     return *this;
   }
   operator const char*() const {
