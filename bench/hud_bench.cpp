@@ -4,7 +4,7 @@
 
 #include <benchmark/benchmark.h>
 #include <fbhost/offscreen_viewer.h>
-#include <fbhost/runtime.h>
+#include <fbsdk/runtime.h>
 #include <fbhost/scene.h>
 #include <unistd.h>
 

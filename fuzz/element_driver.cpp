@@ -1,6 +1,6 @@
 #include "element_driver.h"
 
-#include <fbhost/runtime.h>
+#include <fbsdk/runtime.h>
 #include <fbhost/scene.h>
 
 #include <cfloat>

@@ -1,6 +1,6 @@
 #include "scene_driver.h"
 
-#include <fbhost/runtime.h>
+#include <fbsdk/runtime.h>
 #include <fbhost/scene.h>
 #include <fbhost/scene_file.h>
 

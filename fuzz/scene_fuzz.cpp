@@ -9,7 +9,7 @@
 #include <fbhost/offscreen_viewer.h>
 #include <fbhost/plugin_loader.h>
 #include <fbhost/property_json.h>
-#include <fbhost/runtime.h>
+#include <fbsdk/runtime.h>
 #include <fbhost/scene.h>
 
 #include <cstdint>

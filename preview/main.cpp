@@ -3,7 +3,7 @@
 
 #include <fbhost/offscreen_viewer.h>
 #include <fbhost/plugin_loader.h>
-#include <fbhost/runtime.h>
+#include <fbsdk/runtime.h>
 #include <fbhost/scene.h>
 #include <fbhost/scene_file.h>
 

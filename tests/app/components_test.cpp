@@ -1,6 +1,6 @@
 #include <fbhost/components.h>
 #include <fbhost/plugin_loader.h>
-#include <fbhost/runtime.h>
+#include <fbsdk/runtime.h>
 #include <gtest/gtest.h>
 
 namespace {

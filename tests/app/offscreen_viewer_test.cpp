@@ -1,7 +1,7 @@
 #include <GL/gl.h>
 #include <fbhost/components.h>
 #include <fbhost/offscreen_viewer.h>
-#include <fbhost/runtime.h>
+#include <fbsdk/runtime.h>
 #include <gtest/gtest.h>
 
 #include <memory>

@@ -2,7 +2,7 @@
 // is missing from it.
 
 #include <fbhost/plugin_loader.h>
-#include <fbhost/runtime.h>
+#include <fbsdk/runtime.h>
 #include <fbhost/scene.h>
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // checked but that the passes run clean; its worth is under the sanitizers.
 
 #include <GL/gl.h>
-#include <fbhost/runtime.h>
+#include <fbsdk/runtime.h>
 
 #include <cfloat>
 #include <climits>

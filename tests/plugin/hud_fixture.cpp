@@ -1,7 +1,7 @@
 #include "hud_fixture.h"
 
 #include <GL/gl.h>
-#include <fbhost/runtime.h>
+#include <fbsdk/runtime.h>
 #include <unistd.h>
 
 #include <QtGlobal>

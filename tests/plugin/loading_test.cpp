@@ -4,7 +4,7 @@
 #include <dlfcn.h>
 #include <fbhost/components.h>
 #include <fbhost/plugin_loader.h>
-#include <fbhost/runtime.h>
+#include <fbsdk/runtime.h>
 #include <fbhost/scene.h>
 #include <gtest/gtest.h>
 

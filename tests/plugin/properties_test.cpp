@@ -1,6 +1,6 @@
 // The published property set as the host lists it.
 
-#include <fbhost/runtime.h>
+#include <fbsdk/runtime.h>
 
 #include <cstring>
 #include <string>

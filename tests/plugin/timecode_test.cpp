@@ -1,7 +1,7 @@
 // Timecode sources: binding through the host's lists and notifications, the
 // per-draw refresh of the shown values, and the frame-rate meter.
 
-#include <fbhost/runtime.h>
+#include <fbsdk/runtime.h>
 
 #include <map>
 #include <string>

@@ -2,7 +2,7 @@
 // and every rule still holds at the end.
 
 #include <GL/gl.h>
-#include <fbhost/runtime.h>
+#include <fbsdk/runtime.h>
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Fixture and event receivers shared by the SDK tests.
 
-#include <fbhost/runtime.h>
+#include <fbsdk/runtime.h>
 #include <fbsdk/fbsdk.h>
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "fbhost/components.h"
 
-#include <fbhost/runtime.h>
+#include <fbsdk/runtime.h>
 
 namespace fbhost {
 

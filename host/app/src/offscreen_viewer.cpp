@@ -4,7 +4,7 @@
 #include <EGL/eglext.h>
 #include <GL/gl.h>
 #include <GL/glext.h>
-#include <fbhost/runtime.h>
+#include <fbsdk/runtime.h>
 
 #include <algorithm>
 #include <cstdio>

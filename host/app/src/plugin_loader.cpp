@@ -1,7 +1,7 @@
 #include "fbhost/plugin_loader.h"
 
 #include <dlfcn.h>
-#include <fbhost/runtime.h>
+#include <fbsdk/runtime.h>
 #include <link.h>
 
 #include <cstdlib>

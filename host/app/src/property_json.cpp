@@ -1,6 +1,6 @@
 #include "fbhost/property_json.h"
 
-#include <fbhost/runtime.h>
+#include <fbsdk/runtime.h>
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "fbhost/scene.h"
 
 #include <fbhost/components.h>
-#include <fbhost/runtime.h>
+#include <fbsdk/runtime.h>
 
 #include <algorithm>
 #include <cstring>

@@ -2,7 +2,7 @@
 
 #include <fbhost/components.h>
 #include <fbhost/neutral_plate.h>
-#include <fbhost/runtime.h>
+#include <fbsdk/runtime.h>
 
 #include <QString>
 

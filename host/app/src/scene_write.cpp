@@ -1,6 +1,6 @@
 // Describing a Scene as it stands and writing it as a scene file.
 
-#include <fbhost/runtime.h>
+#include <fbsdk/runtime.h>
 
 #include <QDir>
 #include <QFileInfo>

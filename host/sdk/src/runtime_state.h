@@ -1,7 +1,7 @@
 #pragma once
 // State of the one host process behind every SDK proxy object.
 
-#include <fbhost/runtime.h>
+#include <fbsdk/runtime.h>
 #include <fbsdk/fbsdk.h>
 
 #include <vector>

@@ -1,7 +1,8 @@
 #pragma once
 // The host application's side of the SDK runtime: what the application sets
 // up and drives (scene state, transport, clock, events, class registry).
-// Plug-ins never include this header.
+// It belongs to the SDK library but is not among the headers a plug-in is
+// built against: plug-ins never include it, and it is not installed with them.
 
 #include <fbsdk/fbsdk.h>
 
