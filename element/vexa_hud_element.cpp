@@ -68,10 +68,15 @@ void VexaHUDElement::FBDestroy() {
 
   _releaseFonts();
 
-  // The host tears elements down with the viewer's context current.
+  // With several viewers, another context may be current here, holding a
+  // texture of its own under the same name: release ours only in the context
+  // it was made in, and otherwise leave it to that context.
   if (mReticleTexture != 0) {
-    GLuint lTexture = mReticleTexture;
-    glDeleteTextures(1, &lTexture);
+    const GlContextId lCurrent = CurrentGlContext();
+    if (!lCurrent.IsNone() && lCurrent == mReticleContext) {
+      GLuint lTexture = mReticleTexture;
+      glDeleteTextures(1, &lTexture);
+    }
     mReticleTexture = 0;
   }
 

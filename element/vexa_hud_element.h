@@ -4,6 +4,7 @@
 #include <fbsdk/fbsdk.h>
 
 #include "element/marker.h"
+#include "render/gl_context.h"
 
 class FTFont;
 
@@ -225,6 +226,7 @@ class VEXA_EXPORT VexaHUDElement : public FBHUDElement {
   FBString mCurrentCameraName;
   bool mBloopFired = false;
   unsigned int mReticleTexture = 0;
+  GlContextId mReticleContext;  // where the texture was made
   unsigned char* mOratorFontBytes = nullptr;
   unsigned char* mArialFontBytes = nullptr;
   long long mLastSampleTime = 0;

@@ -2,22 +2,40 @@
 
 #include <GL/gl.h>
 
-#include <QGLWidget>
 #include <QImage>
+#include <QtGlobal>
 #include <cmath>
+#if QT_VERSION_MAJOR < 6
+#include <QGLWidget>
+#endif
 
 #include "element/vexa_hud_element.h"
 #include "render/safe_math.h"
+
+namespace {
+
+// RGBA bytes, bottom row first, as glTexImage2D takes them. Qt 6 has no
+// QGLWidget; the same bytes come from a plain conversion and a flip.
+QImage GlTextureImage(const QImage& pPicture) {
+#if QT_VERSION_MAJOR < 6
+  return QGLWidget::convertToGLFormat(pPicture);
+#else
+  return pPicture.convertToFormat(QImage::Format_RGBA8888).mirrored();
+#endif
+}
+
+}  // namespace
 
 void VexaHUDElement::_createReticleTexture() {
   glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT);
   GLuint lTexture = 0;
   glGenTextures(1, &lTexture);
   mReticleTexture = lTexture;
+  mReticleContext = CurrentGlContext();
   glEnable(GL_TEXTURE_2D);
   {
     const QImage lPicture(":resources/reticle-15-circle.png");
-    const QImage lPixels = QGLWidget::convertToGLFormat(lPicture);
+    const QImage lPixels = GlTextureImage(lPicture);
     glBindTexture(GL_TEXTURE_2D, mReticleTexture);
     // A picture that failed to decode leaves the texture empty: nothing shows.
     if (!lPixels.isNull()) {

@@ -6,7 +6,8 @@
 
 #define FBSDKNamespace ORSDK2014
 #define FBSDK_DLL __attribute__((visibility("default")))
-// Plug-ins build with hidden visibility; their entry points use this.
+// Marks LIBRARY_INIT for export, as the published headers do (some releases
+// define it empty).
 #define FBSDK_EXPORT __attribute__((visibility("default")))
 
 enum kFBDllOperation { kFBDllLoad = 0, kFBDllUnLoad = 1 };

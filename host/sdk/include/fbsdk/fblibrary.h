@@ -25,24 +25,26 @@ class FBLibrary : public FBLibraryBase {
 
 }  // namespace ORSDK2014
 
-#define FBLibraryModule(Name) FBSDK_EXPORT void FBModule##Name()
+#define FBLibraryModule(Name) void FBModule##Name()
 
 // FBLibraryDeclare(Name) { FBLibraryRegisterStorable(Class); ... } FBLibraryDeclareEnd;
 // defines the library object, LIBRARY_INIT, the entry point and the load and
-// unload calls the dynamic loader makes.
+// unload calls the dynamic loader makes. As in the published headers, only
+// LIBRARY_INIT is marked for export; a plug-in built with hidden visibility
+// makes the other entry points visible itself.
 #define FBLibraryDeclare(LibName)                                      \
   ORSDK2014::FBLibrary LibName##GlobalFBLibrary;                       \
   extern "C" FBSDK_EXPORT bool LIBRARY_INIT(ORSDK2014::HIError) {      \
     return LibName##GlobalFBLibrary.LibInit();                         \
   }                                                                    \
-  FBSDK_EXPORT void EntryPoint##LibName(kFBDllOperation pOperation);   \
-  FBSDK_EXPORT __attribute__((constructor)) void KdsoInit##LibName() { \
+  void EntryPoint##LibName(kFBDllOperation pOperation);                \
+  __attribute__((constructor)) void KdsoInit##LibName() {              \
     EntryPoint##LibName(kFBDllLoad);                                   \
   }                                                                    \
-  FBSDK_EXPORT __attribute__((destructor)) void KdsoDone##LibName() {  \
+  __attribute__((destructor)) void KdsoDone##LibName() {               \
     EntryPoint##LibName(kFBDllUnLoad);                                 \
   }                                                                    \
-  FBSDK_EXPORT void EntryPoint##LibName(kFBDllOperation pOperation) {  \
+  void EntryPoint##LibName(kFBDllOperation pOperation) {               \
     switch (pOperation) {                                              \
       case kFBDllLoad:
 
@@ -63,8 +65,8 @@ class FBLibrary : public FBLibraryBase {
 // function that registers the factory with the host, once.
 #define FBStorableCustomHUDElementImplementation(ClassName, Desc)                                  \
   const char* ClassName::FbxGetObjectSubType() { return #ClassName; }                              \
-  FBSDK_EXPORT ORSDK2014::HIObject RegisterStorable##ClassName##Create(ORSDK2014::HIObject,        \
-                                                                       const char* pName, void*) { \
+  ORSDK2014::HIObject RegisterStorable##ClassName##Create(ORSDK2014::HIObject, const char* pName,  \
+                                                          void*) {                                 \
     ClassName* lObject = new ClassName(pName);                                                     \
     lObject->mAllocated = true;                                                                    \
     if (lObject->FBCreate()) return lObject->GetHIObject();                                        \
