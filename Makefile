@@ -1,14 +1,24 @@
 # Two entry points on a fresh Debian 12 machine:
 #   make run    installs what is missing, builds, renders the built-in scene to hud.png
 #   make test   installs what is missing, builds, runs every test
+# QT=6 builds with Qt 6 instead of Qt 5, in build-qt6 unless BUILD says otherwise.
+QT ?= 5
+ifeq ($(QT),5)
 BUILD ?= build
+else
+BUILD ?= build-qt$(QT)
+endif
 SANITIZE_BUILD ?= build-sanitize
 JOBS ?= $(shell nproc)
 SUPPRESSIONS := $(CURDIR)/tests/sanitizer
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test test-sanitize bench fuzz leak-check clean
+# Sanitizer reports name functions and lines through LLVM's symbolizer.
+SYMBOLIZER := /usr/lib/llvm-14/bin/llvm-symbolizer
+
+.PHONY: all deps configure build run test test-sanitize bench fuzz leak-check sdk-check package \
+  clean
 
 all: build
 
@@ -16,7 +26,7 @@ deps:
 	bash scripts/install-deps
 
 configure: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXAHUD_QT_MAJOR=$(QT)
 
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)
@@ -34,6 +44,7 @@ test-sanitize: deps
 	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
 	cd $(SANITIZE_BUILD) && \
 	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_odr_violation=0 \
+	  ASAN_SYMBOLIZER_PATH=$(SYMBOLIZER) \
 	  LSAN_OPTIONS=suppressions=$(SUPPRESSIONS)/lsan.supp:print_suppressions=0 \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --output-on-failure -j$(JOBS)
@@ -46,6 +57,7 @@ bench: build
 # report, a leak or a slow input fails the run and leaves the input in
 # $(FUZZ_BUILD)/artifacts/.
 FUZZ_ENV = ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:detect_odr_violation=0 \
+  ASAN_SYMBOLIZER_PATH=$(SYMBOLIZER) \
   LSAN_OPTIONS=suppressions=$(SUPPRESSIONS)/lsan.supp:print_suppressions=0 \
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 FUZZ_RUN = -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 -timeout=30 -print_final_stats=1
@@ -68,5 +80,15 @@ leak-check: build
 	  --suppressions=$(SUPPRESSIONS)/valgrind.supp \
 	  $(BUILD)/bin/vexahud-preview --size 320x180 -o $(BUILD)/leak-check.png
 
+# The plug-in built again against the stand-in SDK installed as a host
+# publishes its SDK, checked to export its entry points and to render the
+# built-in scene exactly as the main build's does.
+sdk-check: build
+	bash scripts/check-sdk-build $(BUILD) $(BUILD)-sdk
+
+# vexahud-<version>-linux-x86_64-qt<N>.tar.gz in $(BUILD): the plug-in and INSTALL.
+package: build
+	cmake --build $(BUILD) --target package
+
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
+	rm -rf build build-qt6 build-sdk build-qt6-sdk $(SANITIZE_BUILD) $(FUZZ_BUILD)

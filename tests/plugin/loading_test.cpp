@@ -8,6 +8,7 @@
 #include <fbhost/scene.h>
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <cstdio>
 #include <set>
 #include <string>
@@ -65,6 +66,37 @@ TEST_F(PluginLoading, RegistersTheClassOnceUnderItsGroup) {
   auto lLibraryInit = Symbol<bool (*)(HIError)>("LIBRARY_INIT");
   ASSERT_NE(lLibraryInit, nullptr);
   EXPECT_TRUE(lLibraryInit(nullptr));
+}
+
+// What the host sees of the element class's registrations while loading.
+struct Registrations {
+  int calls = 0;
+  bool fontOpened = false;
+} gRegistrations;
+
+void OnRegistration(const fbhost::RegisteredClass& pRecord) {
+  if (pRecord.entry != "VexaHUDElement") return;
+  ++gRegistrations.calls;
+  QFile lFont(":resources/OratorStd.otf");
+  gRegistrations.fontOpened = lFont.open(QIODevice::ReadOnly);
+}
+
+TEST(PluginLoadOrder, TheBundleIsUpBeforeTheClassRegistersAndItRegistersOnce) {
+  gRegistrations = Registrations{};
+  fbhost::SetRegistrationObserver(&OnRegistration);
+  std::string lError;
+  auto lLibrary = fbhost::PluginLibrary::Load(fbhost::DefaultPluginPath(), &lError);
+  ASSERT_TRUE(lLibrary) << lError;
+  EXPECT_EQ(gRegistrations.calls, 1);
+  EXPECT_TRUE(gRegistrations.fontOpened) << "the class registered before its resources were";
+
+  auto lEntryPoint = reinterpret_cast<EntryPoint>(
+      lLibrary->Symbol("_Z25EntryPointvexahudeelement15kFBDllOperation"));
+  ASSERT_NE(lEntryPoint, nullptr);
+  lEntryPoint(kFBDllLoad);
+  lEntryPoint(kFBDllLoad);
+  EXPECT_EQ(gRegistrations.calls, 1) << "registration is once only";
+  fbhost::SetRegistrationObserver(nullptr);
 }
 
 TEST_F(PluginLoading, TakesTheNextTypeIdAndAnswersIsAlongItsChain) {

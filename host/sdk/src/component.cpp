@@ -107,6 +107,8 @@ bool FBObject_Register(const char* pGroupName, const char* pEntryName, const cha
   lRecord.description = pDescription ? pDescription : "";
   lRecord.creator = pCreatorFnc;
   lRecord.multipleAllowed = pIsMultipleAllowed;
+  if (fbhost::RegistrationObserver lObserver = fbhost::detail::S().registrationObserver)
+    lObserver(lRecord);
   for (fbhost::RegisteredClass& lExisting : fbhost::detail::S().classes) {
     if (lExisting.group == lRecord.group && lExisting.entry == lRecord.entry) {
       lExisting = lRecord;

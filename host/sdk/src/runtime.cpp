@@ -64,6 +64,10 @@ const RegisteredClass* FindRegisteredClass(const char* pGroup, const char* pEntr
   return nullptr;
 }
 
+void SetRegistrationObserver(RegistrationObserver pObserver) {
+  S().registrationObserver = pObserver;
+}
+
 int ForgetClassesIn(const void* pBegin, const void* pEnd) {
   const auto lBegin = reinterpret_cast<std::uintptr_t>(pBegin);
   const auto lEnd = reinterpret_cast<std::uintptr_t>(pEnd);

@@ -55,6 +55,7 @@ struct State {
   FBTake* take = nullptr;
   FBCamera* camera = nullptr;
   std::vector<RegisteredClass> classes;
+  RegistrationObserver registrationObserver = nullptr;
   int liveComponents = 0;
 };
 

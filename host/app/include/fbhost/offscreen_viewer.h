@@ -35,7 +35,8 @@ class OffscreenViewer {
   void SetBackgroundImage(const QImage& pImage);
 
   // One frame: clear to the background, raise the rendering-pipeline event for
-  // stage 4, call DrawElement of every shown element (one view), raise stage 5. pViewingCamera is what the view's options report.
+  // stage 4, call DrawElement of every shown element (one view), raise stage 5. pViewingCamera is
+  // what the view's options report.
   void RenderFrame(const std::vector<ORSDK2014::FBHUDElement*>& pElements,
                    ORSDK2014::FBCamera* pViewingCamera = nullptr);
 

@@ -52,6 +52,10 @@ void ResetScene();
 // group and entry replaces the earlier record.
 const std::vector<RegisteredClass>& RegisteredClasses();
 const RegisteredClass* FindRegisteredClass(const char* pGroup, const char* pEntry);
+// Called with every record FBObject_Register is given, before it is kept (null
+// stops): shows when, and how often, a library registers its classes.
+using RegistrationObserver = void (*)(const RegisteredClass& pRecord);
+void SetRegistrationObserver(RegistrationObserver pObserver);
 // Forgets the classes whose factory lies in [pBegin, pEnd), e.g. a library
 // about to be unloaded; answers how many were forgotten.
 int ForgetClassesIn(const void* pBegin, const void* pEnd);

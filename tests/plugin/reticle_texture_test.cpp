@@ -1,0 +1,97 @@
+// The reticle texture: what is uploaded, and in which context it is released.
+
+#include <GL/gl.h>
+
+#include <QImage>
+#include <set>
+#include <vector>
+
+#include "hud_fixture.h"
+
+namespace {
+
+using vexatest::HudTest;
+
+// Texture names alive in the current context, among the first few hundred.
+std::set<GLuint> LiveTextures() {
+  std::set<GLuint> lNames;
+  for (GLuint lName = 1; lName < 512; ++lName)
+    if (glIsTexture(lName)) lNames.insert(lName);
+  return lNames;
+}
+
+class ReticleTexture : public HudTest {
+ protected:
+  // Creates an element and answers the one texture its creation made.
+  GLuint CreateAndFindTexture(const char* pName) {
+    const std::set<GLuint> lBefore = LiveTextures();
+    mCreated = CreateHud(pName);
+    EXPECT_NE(mCreated, nullptr);
+    std::vector<GLuint> lNew;
+    for (GLuint lName : LiveTextures())
+      if (!lBefore.count(lName)) lNew.push_back(lName);
+    EXPECT_EQ(lNew.size(), 1u);
+    return lNew.empty() ? 0 : lNew.front();
+  }
+  VexaHUDElement* mCreated = nullptr;
+};
+
+TEST_F(ReticleTexture, HoldsThePictureAsRgbaBytesBottomRowFirst) {
+  const GLuint lName = CreateAndFindTexture("probe");
+  ASSERT_NE(lName, 0u);
+  glBindTexture(GL_TEXTURE_2D, lName);
+  GLint lWidth = 0, lHeight = 0;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &lWidth);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &lHeight);
+  ASSERT_EQ(lWidth, 512);
+  ASSERT_EQ(lHeight, 512);
+  std::vector<unsigned char> lBytes(512 * 512 * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, lBytes.data());
+  glBindTexture(GL_TEXTURE_2D, 0);
+
+  // Straight colour, pixel by pixel, the picture's bottom row first.
+  const QImage lPicture =
+      QImage(":resources/reticle-15-circle.png").convertToFormat(QImage::Format_ARGB32);
+  ASSERT_EQ(lPicture.size(), QSize(512, 512));
+  int lMismatches = 0;
+  for (int lRow = 0; lRow < 512; ++lRow) {
+    for (int x = 0; x < 512; ++x) {
+      const QRgb lPixel = lPicture.pixel(x, 511 - lRow);
+      const unsigned char* lTexel = &lBytes[static_cast<size_t>((lRow * 512 + x) * 4)];
+      if (lTexel[0] != qRed(lPixel) || lTexel[1] != qGreen(lPixel) ||
+          lTexel[2] != qBlue(lPixel) || lTexel[3] != qAlpha(lPixel)) {
+        ++lMismatches;
+      }
+    }
+  }
+  EXPECT_EQ(lMismatches, 0);
+}
+
+TEST_F(ReticleTexture, IsReleasedOnlyInTheContextItWasMadeIn) {
+  const GLuint lKept = CreateAndFindTexture("torn down elsewhere");
+  ASSERT_NE(lKept, 0u);
+  {
+    // A second viewer, whose context holds textures of its own under the
+    // same names, is current when the element goes.
+    std::string lError;
+    auto lOther = fbhost::OffscreenViewer::Create(16, 16, &lError);
+    ASSERT_TRUE(lOther) << lError;
+    std::vector<GLuint> lOwn(lKept + 4);
+    glGenTextures(static_cast<GLsizei>(lOwn.size()), lOwn.data());
+    for (GLuint lName : lOwn) glBindTexture(GL_TEXTURE_2D, lName);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    ASSERT_TRUE(glIsTexture(lKept));
+    mScene->DeleteElement(mCreated);
+    EXPECT_TRUE(glIsTexture(lKept)) << "another context's texture was deleted";
+  }
+  vexatest::Viewer().MakeCurrent();
+  EXPECT_TRUE(glIsTexture(lKept));  // left to its own context
+
+  const GLuint lReleased = CreateAndFindTexture("torn down at home");
+  ASSERT_NE(lReleased, 0u);
+  mScene->DeleteElement(mCreated);
+  EXPECT_FALSE(glIsTexture(lReleased));
+}
+
+}  // namespace
