@@ -4,8 +4,8 @@
 #include <dlfcn.h>
 #include <fbhost/components.h>
 #include <fbhost/plugin_loader.h>
-#include <fbsdk/runtime.h>
 #include <fbhost/scene.h>
+#include <fbsdk/runtime.h>
 #include <gtest/gtest.h>
 
 #include <QFile>

@@ -59,8 +59,8 @@ TEST_F(ReticleTexture, HoldsThePictureAsRgbaBytesBottomRowFirst) {
     for (int x = 0; x < 512; ++x) {
       const QRgb lPixel = lPicture.pixel(x, 511 - lRow);
       const unsigned char* lTexel = &lBytes[static_cast<size_t>((lRow * 512 + x) * 4)];
-      if (lTexel[0] != qRed(lPixel) || lTexel[1] != qGreen(lPixel) ||
-          lTexel[2] != qBlue(lPixel) || lTexel[3] != qAlpha(lPixel)) {
+      if (lTexel[0] != qRed(lPixel) || lTexel[1] != qGreen(lPixel) || lTexel[2] != qBlue(lPixel) ||
+          lTexel[3] != qAlpha(lPixel)) {
         ++lMismatches;
       }
     }
