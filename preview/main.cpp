@@ -3,7 +3,6 @@
 
 #include <fbhost/offscreen_viewer.h>
 #include <fbhost/plugin_loader.h>
-#include <fbsdk/runtime.h>
 #include <fbhost/scene.h>
 #include <fbhost/scene_file.h>
 
@@ -61,12 +60,10 @@ bool SavePng(const QImage& pImage, const std::string& pPath, std::string* pError
 void ListProperties(const fbhost::Scene& pScene) {
   for (FBHUDElement* lElement : pScene.Elements()) {
     std::printf("# %s\n", static_cast<const char*>(lElement->Name));
-    for (int i = fbhost::HUDElementBasePropertyCount(); i < lElement->PropertyList.GetCount();
-         ++i) {
-      FBProperty& lProperty = lElement->PropertyList[i];
-      const char* lKind = fbhost::SceneKindName(lProperty);
-      std::printf("%s\t%s\t%s\n", lProperty.GetName(), lKind ? lKind : "unknown",
-                  fbhost::DumpJson(fbhost::PropertyToJson(lProperty)).c_str());
+    for (FBProperty* lProperty : fbhost::Scene::OwnProperties(lElement)) {
+      const char* lKind = fbhost::SceneKindName(*lProperty);
+      std::printf("%s\t%s\t%s\n", lProperty->GetName(), lKind ? lKind : "unknown",
+                  fbhost::DumpJson(fbhost::PropertyToJson(*lProperty)).c_str());
     }
   }
   std::fflush(stdout);
@@ -83,10 +80,8 @@ int Render(const PreviewOptions& pOptions, fbhost::Scene& pScene,
   for (long long lFrame = lFirst; lFrame <= lLast; ++lFrame) {
     const long long lDone = lFrame - lFirst + 1;
     pScene.SetFrame(lFrame);
-    FBTime lClock;
-    lClock.SetSecondDouble(static_cast<double>(lDone) / lFps);
-    fbhost::SetSystemTime(lClock);
-    pViewer.RenderFrame(pScene.Elements(), fbhost::CurrentCamera());
+    pScene.SetSystemTimeSeconds(static_cast<double>(lDone) / lFps);
+    pViewer.RenderFrame(pScene.Elements(), pScene.CurrentCamera());
     const std::string lPath = pOptions.pattern ? pOptions.pattern->Format(lFrame) : pOptions.output;
     std::string lError;
     if (!SavePng(pViewer.ReadPixels(), lPath, &lError)) return Complain(kRenderFailed, lError);

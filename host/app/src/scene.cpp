@@ -34,9 +34,9 @@ Scene::Scene() { ResetScene(); }
 Scene::~Scene() {
   // Elements first: their teardown may still look at the scene's components.
   while (!mElements.empty()) DeleteElement(mElements.back());
-  if (std::find(mTakes.begin(), mTakes.end(), CurrentTake()) != mTakes.end())
+  if (std::find(mTakes.begin(), mTakes.end(), fbhost::CurrentTake()) != mTakes.end())
     fbhost::SetCurrentTake(nullptr);
-  if (std::find(mCameras.begin(), mCameras.end(), CurrentCamera()) != mCameras.end())
+  if (std::find(mCameras.begin(), mCameras.end(), fbhost::CurrentCamera()) != mCameras.end())
     fbhost::SetCurrentCamera(nullptr);
   for (FBTake* lTake : mTakes) DeleteComponent(lTake);
   for (FBCamera* lCamera : mCameras) DeleteComponent(lCamera);
@@ -147,5 +147,26 @@ void Scene::SetPlayRange(long long pStartFrame, long long pStopFrame) {
 
 void Scene::SetCurrentTake(FBTake* pTake) { fbhost::SetCurrentTake(pTake); }
 void Scene::SetCurrentCamera(FBCamera* pCamera) { fbhost::SetCurrentCamera(pCamera); }
+
+void Scene::SetSystemTimeSeconds(double pSeconds) {
+  FBTime lTime;
+  lTime.SetSecondDouble(pSeconds);
+  SetSystemTime(lTime);
+}
+
+bool Scene::IsRecording() const { return fbhost::IsRecording(); }
+bool Scene::IsPlaying() const { return fbhost::IsPlaying(); }
+long long Scene::PlayStartFrame() const { return PlayStart().GetFrame(); }
+long long Scene::PlayStopFrame() const { return PlayStop().GetFrame(); }
+FBTake* Scene::CurrentTake() const { return fbhost::CurrentTake(); }
+FBCamera* Scene::CurrentCamera() const { return fbhost::CurrentCamera(); }
+
+std::vector<FBProperty*> Scene::OwnProperties(FBHUDElement* pElement) {
+  std::vector<FBProperty*> lProperties;
+  for (int i = HUDElementBasePropertyCount(); pElement && i < pElement->PropertyList.GetCount();
+       ++i)
+    lProperties.push_back(&pElement->PropertyList[i]);
+  return lProperties;
+}
 
 }  // namespace fbhost

@@ -72,6 +72,21 @@ BuildResult Builder::AddCamera() {
   lCamera->FocalLength = lSettings.focalLength;
   lCamera->ResolutionWidth = lSettings.resolutionWidth;
   lCamera->ResolutionHeight = lSettings.resolutionHeight;
+  const std::pair<const char*, FBProperty*> lAnimatable[] = {
+      {"film_width", &lCamera->FilmSizeWidth},
+      {"film_height", &lCamera->FilmSizeHeight},
+      {"fov", &lCamera->FieldOfView},
+      {"fov_x", &lCamera->FieldOfViewX},
+      {"focal_length", &lCamera->FocalLength}};
+  for (const auto& lField : lAnimatable) {
+    auto lKeys = lSettings.keyed.find(lField.first);
+    ValueProblem lProblem;
+    if (lKeys != lSettings.keyed.end() &&
+        !JsonToProperty(lKeys->second, *lField.second, nullptr, &lProblem)) {
+      return Fail(BuildResult::kBadScene, std::string("camera.") + lField.first + lProblem.place,
+                  lProblem.expected);
+    }
+  }
   const BuildResult lResult =
       AddCustomProperties(lCamera, lSettings.properties, "camera.properties");
   mTarget.SetCurrentCamera(lCamera);

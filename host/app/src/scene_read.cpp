@@ -279,9 +279,25 @@ bool Reader::Camera(const SceneJson& pValue, SceneDescription* pScene) {
                            {"fov", &lCamera.fov, 180.0},
                            {"fov_x", &lCamera.fovX, 180.0},
                            {"focal_length", &lCamera.focalLength, 100000.0}};
+  lCamera.keyed.clear();
   for (const Field& lField : lFields) {
-    if (pValue.contains(lField.key) && !Number(pValue[lField.key], Join("camera", lField.key), 0.0,
-                                               lField.max, true, lField.value)) {
+    if (!pValue.contains(lField.key)) continue;
+    const SceneJson& lValue = pValue[lField.key];
+    const std::string lPlace = Join("camera", lField.key);
+    if (IsKeyedJson(lValue)) {
+      // Each key's value is held to the same bounds as a plain value.
+      ValueProblem lProblem;
+      auto lCheck = [&](const SceneJson& pKey, ValueProblem* pKeyProblem) {
+        double lIgnored = 0.0;
+        if (Number(pKey, lPlace, 0.0, lField.max, true, &lIgnored)) return true;
+        pKeyProblem->place.clear();
+        pKeyProblem->expected = mError.substr(mSource.size() + lPlace.size() + 4);
+        return false;
+      };
+      if (!CheckKeyedJson(lValue, lCheck, &lProblem))
+        return Fail(lPlace + lProblem.place, lProblem.expected);
+      lCamera.keyed[lField.key] = lValue;
+    } else if (!Number(lValue, lPlace, 0.0, lField.max, true, lField.value)) {
       return false;
     }
   }
@@ -408,8 +424,14 @@ bool Reader::Read(const std::string& pText, SceneDescription* pScene, std::strin
   }
   bool lOk = lParser.Duplicate().empty() || Fail(lParser.Duplicate(), "the key appears twice");
   lOk = lOk && Object(lRoot, "",
-                      {"viewport", "fps", "transport", "take", "camera", "objects", "elements",
-                       "background"});
+                      {"format", "viewport", "fps", "transport", "take", "camera", "objects",
+                       "elements", "background"});
+  if (lOk && lRoot.contains("format") && lRoot["format"] != kSceneFormatVersion) {
+    lOk = FailGot("format",
+                  "expected " + std::to_string(kSceneFormatVersion) +
+                      ", the only format version this program reads",
+                  lRoot["format"]);
+  }
   lOk = lOk && (!lRoot.contains("viewport") || Viewport(lRoot["viewport"], &lScene));
   lOk = lOk && (!lRoot.contains("fps") ||
                 Number(lRoot["fps"], "fps", kMinFrameRate, kMaxFrameRate, false, &lScene.fps));

@@ -1,11 +1,10 @@
 // Describing a Scene as it stands and writing it as a scene file.
 
-#include <fbsdk/runtime.h>
-
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QString>
+#include <tuple>
 
 #include "fbhost/scene_file.h"
 
@@ -40,21 +39,27 @@ SceneDescription DescribeScene(const Scene& pScene, const SceneDescription& pSet
   lScene.height = pSettings.height;
   lScene.background = pSettings.background;
   lScene.fps = pScene.FrameRate();
-  lScene.start = PlayStart().GetFrame();
-  lScene.stop = PlayStop().GetFrame();
+  lScene.start = pScene.PlayStartFrame();
+  lScene.stop = pScene.PlayStopFrame();
   lScene.frame = pScene.Frame();
-  lScene.recording = IsRecording();
-  lScene.playing = IsPlaying();
-  if (FBTake* lTake = CurrentTake()) lScene.take = static_cast<const char*>(lTake->Name);
-  if (FBCamera* lCurrent = CurrentCamera()) {
+  lScene.recording = pScene.IsRecording();
+  lScene.playing = pScene.IsPlaying();
+  if (FBTake* lTake = pScene.CurrentTake()) lScene.take = static_cast<const char*>(lTake->Name);
+  if (FBCamera* lCurrent = pScene.CurrentCamera()) {
     SceneDescription::Camera lCamera;
     lCamera.name = static_cast<const char*>(lCurrent->Name);
     lCamera.apertureMode = static_cast<FBCameraApertureMode>(lCurrent->ApertureMode);
-    lCamera.filmWidth = lCurrent->FilmSizeWidth;
-    lCamera.filmHeight = lCurrent->FilmSizeHeight;
-    lCamera.fov = lCurrent->FieldOfView;
-    lCamera.fovX = lCurrent->FieldOfViewX;
-    lCamera.focalLength = lCurrent->FocalLength;
+    const std::tuple<const char*, FBPropertyAnimatableDouble*, double*> lAnimatable[] = {
+        {"film_width", &lCurrent->FilmSizeWidth, &lCamera.filmWidth},
+        {"film_height", &lCurrent->FilmSizeHeight, &lCamera.filmHeight},
+        {"fov", &lCurrent->FieldOfView, &lCamera.fov},
+        {"fov_x", &lCurrent->FieldOfViewX, &lCamera.fovX},
+        {"focal_length", &lCurrent->FocalLength, &lCamera.focalLength}};
+    for (const auto& lField : lAnimatable) {
+      *std::get<2>(lField) = *std::get<1>(lField);
+      SceneJson lValue = PropertyToJson(*std::get<1>(lField));
+      if (IsKeyedJson(lValue)) lCamera.keyed[std::get<0>(lField)] = lValue;
+    }
     lCamera.resolutionWidth = lCurrent->ResolutionWidth;
     lCamera.resolutionHeight = lCurrent->ResolutionHeight;
     lCamera.properties = Customs(pScene, lCurrent);
@@ -65,10 +70,9 @@ SceneDescription DescribeScene(const Scene& pScene, const SceneDescription& pSet
   for (FBHUDElement* lElement : pScene.Elements()) {
     SceneDescription::Element lDescription;
     lDescription.name = static_cast<const char*>(lElement->Name);
-    for (int i = HUDElementBasePropertyCount(); i < lElement->PropertyList.GetCount(); ++i) {
-      FBProperty& lProperty = lElement->PropertyList[i];
-      if (SceneKindName(lProperty))
-        lDescription.properties.push_back({lProperty.GetName(), PropertyToJson(lProperty)});
+    for (FBProperty* lProperty : Scene::OwnProperties(lElement)) {
+      if (SceneKindName(*lProperty))
+        lDescription.properties.push_back({lProperty->GetName(), PropertyToJson(*lProperty)});
     }
     lScene.elements.push_back(lDescription);
   }
@@ -77,6 +81,7 @@ SceneDescription DescribeScene(const Scene& pScene, const SceneDescription& pSet
 
 SceneJson SceneToJson(const SceneDescription& pScene, const std::string& pBaseDir) {
   SceneJson lRoot = SceneJson::object();
+  lRoot["format"] = kSceneFormatVersion;
   lRoot["viewport"] = {{"width", pScene.width}, {"height", pScene.height}};
   lRoot["fps"] = pScene.fps;
   lRoot["transport"] = {{"start", pScene.start},
@@ -87,14 +92,18 @@ SceneJson SceneToJson(const SceneDescription& pScene, const std::string& pBaseDi
   lRoot["take"] = pScene.take ? SceneJson(*pScene.take) : SceneJson();
   if (pScene.camera) {
     const SceneDescription::Camera& lCamera = *pScene.camera;
+    auto lValue = [&lCamera](const char* pKey, double pValue) {
+      auto lKeys = lCamera.keyed.find(pKey);
+      return lKeys != lCamera.keyed.end() ? lKeys->second : SceneJson(pValue);
+    };
     lRoot["camera"] = {
         {"name", lCamera.name},
         {"aperture_mode", lCamera.apertureMode},
-        {"film_width", lCamera.filmWidth},
-        {"film_height", lCamera.filmHeight},
-        {"fov", lCamera.fov},
-        {"fov_x", lCamera.fovX},
-        {"focal_length", lCamera.focalLength},
+        {"film_width", lValue("film_width", lCamera.filmWidth)},
+        {"film_height", lValue("film_height", lCamera.filmHeight)},
+        {"fov", lValue("fov", lCamera.fov)},
+        {"fov_x", lValue("fov_x", lCamera.fovX)},
+        {"focal_length", lValue("focal_length", lCamera.focalLength)},
         {"resolution", {{"width", lCamera.resolutionWidth}, {"height", lCamera.resolutionHeight}}},
         {"properties", CustomsToJson(lCamera.properties)}};
   } else {

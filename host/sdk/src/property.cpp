@@ -6,6 +6,8 @@
 
 namespace ORSDK2014 {
 
+using fbhost::detail::S;
+
 int FBProperty::TypeInfo = FBPlug::mGlobalTypeInfo++;
 
 namespace {
@@ -145,13 +147,19 @@ void FBProperty::StoreRaw(const void* pRaw) {
     return;
   }
   std::memcpy(&mRaw, pRaw, static_cast<size_t>(RawSize(mType)));
+  Clamp(&mRaw);
+}
+
+void FBProperty::Clamp(void* pRaw) const {
   if (!IsNumeric(mType) || !(mClampMin || mClampMax)) return;
-  double lValue = NumericValue(mType, &mRaw);
+  double lValue = NumericValue(mType, pRaw);
   if (std::isnan(lValue)) lValue = mClampMin ? mMin : (mClampMax ? mMax : 0.0);
   if (mClampMin && lValue < mMin) lValue = mMin;
   if (mClampMax && lValue > mMax) lValue = mMax;
-  StoreNumeric(mType, lValue, &mRaw);
+  StoreNumeric(mType, lValue, pRaw);
 }
+
+bool FBProperty::EvaluateKeys(void*) const { return false; }
 
 void FBProperty::SetData(void* pData) {
   // A string property is handed the address of a const char*; a null address
@@ -189,6 +197,7 @@ void FBProperty::Evaluate(void* pRaw, int pDepth) const {
     StoreNumeric(mType, NumericValue(lFrom, &lSrcRaw), pRaw);
     return;
   }
+  if (EvaluateKeys(pRaw)) return;
   if (mType == kFBPT_charptr) {
     // Never set: a null text, as the host gives it.
     const char* lText = mTextSet ? mText.c_str() : nullptr;
@@ -249,7 +258,87 @@ FBPropertyAnimatable* FBPropertyAnimatable::Init(FBBox* pOwner, const char* pNam
 
 bool FBPropertyAnimatable::SetAnimated(bool pAnimated) {
   mAnimated = pAnimated;
+  if (!pAnimated) {
+    mNode.reset();
+    mHasCandidate = false;
+  }
   return true;
+}
+
+FBAnimationNode* FBPropertyAnimatable::GetAnimationNode(FBTake*) {
+  if (!mAnimated || mGet || mSet) return nullptr;
+  if (!mNode) {
+    const int lComponents = DataCount(mType);
+    if (lComponents == 0) return nullptr;
+    mNode.reset(new FBAnimationNode(this, lComponents, mType == kFBPT_TimeCode));
+  }
+  return mNode.get();
+}
+
+bool FBPropertyAnimatable::Keyed() const { return mNode && mNode->FCurve->KeyCount() > 0; }
+
+bool FBPropertyAnimatable::CandidateHolds() const {
+  return mHasCandidate && mCandidateTime == static_cast<kLongLong>(S().timeChanges);
+}
+
+void FBPropertyAnimatable::SetData(void* pData) {
+  FBProperty::SetData(pData);
+  // The stored value is the candidate: the keys ignore it once the time moves.
+  if (pData && Keyed()) {
+    mHasCandidate = true;
+    mCandidateTime = static_cast<kLongLong>(S().timeChanges);
+  }
+}
+
+bool FBPropertyAnimatable::EvaluateKeys(void* pRaw) const {
+  if (!Keyed() || CandidateHolds()) return false;
+  double lData[4] = {0.0, 0.0, 0.0, 0.0};
+  mNode->EvaluateKeys(lData, S().localTime.Get());
+  std::memcpy(pRaw, &mRaw, static_cast<size_t>(RawSize(mType)));
+  DataToRaw(mType, lData, pRaw);
+  Clamp(pRaw);
+  return true;
+}
+
+int DataCount(FBPropertyType pType) {
+  switch (pType) {
+    case kFBPT_bool:
+    case kFBPT_int:
+    case kFBPT_enum:
+    case kFBPT_double:
+      return 1;
+    case kFBPT_TimeCode:
+      return 2;
+    case kFBPT_ColorRGBA:
+      return 4;
+    default:
+      return 0;
+  }
+}
+
+void RawToData(FBPropertyType pType, const void* pRaw, double* pData) {
+  if (pType == kFBPT_TimeCode || pType == kFBPT_ColorRGBA) {
+    std::memcpy(pData, pRaw, static_cast<size_t>(DataCount(pType)) * sizeof(double));
+  } else {
+    pData[0] = NumericValue(pType, pRaw);
+  }
+}
+
+void DataToRaw(FBPropertyType pType, const double* pData, void* pRaw) {
+  switch (pType) {
+    case kFBPT_TimeCode:
+    case kFBPT_ColorRGBA:
+      std::memcpy(pRaw, pData, static_cast<size_t>(DataCount(pType)) * sizeof(double));
+      break;
+    case kFBPT_int:
+    case kFBPT_enum:
+      // Integers round half away from zero, saturating; NaN reads as 0.
+      StoreNumeric(pType, std::round(pData[0]), pRaw);
+      break;
+    default:
+      StoreNumeric(pType, pData[0], pRaw);
+      break;
+  }
 }
 
 bool FBPropertyAnimatable::IsAnimated() { return mAnimated; }

@@ -12,6 +12,11 @@ State& S() {
   return *sState;
 }
 
+void SetLocalTime(FBTime pTime) {
+  if (pTime != S().localTime) ++S().timeChanges;
+  S().localTime = pTime;
+}
+
 }  // namespace detail
 
 using detail::S;
@@ -20,7 +25,7 @@ void SetFrameRate(double pFramesPerSecond) {
   if (std::isfinite(pFramesPerSecond) && pFramesPerSecond > 0.0) S().fps = pFramesPerSecond;
 }
 double FrameRate() { return S().fps; }
-void SetLocalTime(FBTime pTime) { S().localTime = pTime; }
+void SetLocalTime(FBTime pTime) { detail::SetLocalTime(pTime); }
 FBTime LocalTime() { return S().localTime; }
 void SetSystemTime(FBTime pTime) { S().systemTime = pTime; }
 FBTime SystemTime() { return S().systemTime; }
@@ -44,7 +49,7 @@ FBCamera* CurrentCamera() { return S().camera; }
 void ResetScene() {
   detail::State& lState = S();
   lState.fps = 30.0;
-  lState.localTime = FBTime(0);
+  detail::SetLocalTime(FBTime(0));
   lState.systemTime = FBTime(0);
   lState.recording = false;
   lState.playing = false;

@@ -1,8 +1,8 @@
 #pragma once
 // State of the one host process behind every SDK proxy object.
 
-#include <fbsdk/runtime.h>
 #include <fbsdk/fbsdk.h>
+#include <fbsdk/runtime.h>
 
 #include <vector>
 
@@ -39,6 +39,12 @@ struct PipelineEventData : KEventBase {
   FBGlobalEvalCallbackTiming timing;
 };
 
+// A property's value as animation data (doubles; see FBAnimationNode) and
+// back. DataToRaw leaves what the data does not carry (a timecode's rate).
+int DataCount(FBPropertyType pType);
+void RawToData(FBPropertyType pType, const void* pRaw, double* pData);
+void DataToRaw(FBPropertyType pType, const double* pData, void* pRaw);
+
 }  // namespace ORSDK2014
 
 namespace fbhost {
@@ -47,6 +53,8 @@ namespace detail {
 struct State {
   double fps = 30.0;
   FBTime localTime{0};
+  // Counts changes of the local time: a candidate value lasts for one count.
+  unsigned long long timeChanges = 0;
   FBTime systemTime{0};
   bool recording = false;
   bool playing = false;
@@ -62,6 +70,7 @@ struct State {
 State& S();
 ORSDK2014::FBEventSource& ConnectionEvents();
 ORSDK2014::FBEventSource& PipelineEvents();
+void SetLocalTime(FBTime pTime);
 void NotifyConnection(ORSDK2014::FBConnectionAction pAction, ORSDK2014::FBPlug* pSrc,
                       ORSDK2014::FBPlug* pDst, int pSrcIndex);
 

@@ -11,7 +11,9 @@ namespace {
 // Accessors that show the host's one scene through every proxy object.
 void GetSystemTime(HIObject, void* pData) { *static_cast<FBTime*>(pData) = S().systemTime; }
 void GetLocalTime(HIObject, void* pData) { *static_cast<FBTime*>(pData) = S().localTime; }
-void SetLocalTime(HIObject, void* pData) { S().localTime = *static_cast<FBTime*>(pData); }
+void SetLocalTime(HIObject, void* pData) {
+  fbhost::detail::SetLocalTime(*static_cast<FBTime*>(pData));
+}
 void GetTake(HIObject, void* pData) { *static_cast<FBTake**>(pData) = S().take; }
 void GetCamera(HIObject, void* pData) { *static_cast<FBCamera**>(pData) = S().camera; }
 void GetRecording(HIObject, void* pData) { *static_cast<bool*>(pData) = S().recording; }
@@ -43,8 +45,10 @@ FBClassImplementation(FBCamera);
 FBCamera::~FBCamera() = default;
 FBCamera::FBCamera(const char* pName, HIObject pObject) : FBBox(pName, pObject) {
   Publish(this, ApertureMode, "ApertureMode");
-  Publish(this, FilmSizeWidth, "FilmSizeWidth");
-  Publish(this, FilmSizeHeight, "FilmSizeHeight");
+  double lFilmWidth = 0.816;
+  FilmSizeWidth.Init(this, "FilmSizeWidth", "Number", &lFilmWidth);
+  double lFilmHeight = 0.612;
+  FilmSizeHeight.Init(this, "FilmSizeHeight", "Number", &lFilmHeight);
   double lFieldOfView = 40.0;
   FieldOfView.Init(this, "FieldOfView", "Number", &lFieldOfView);
   // A 35 mm TV-projection film back (0.816 x 0.612 in) seen at 40 degrees.
@@ -56,8 +60,6 @@ FBCamera::FBCamera(const char* pName, HIObject pObject) : FBBox(pName, pObject) 
   Publish(this, ResolutionWidth, "ResolutionWidth");
   Publish(this, ResolutionHeight, "ResolutionHeight");
   ApertureMode = kFBApertureVertical;
-  FilmSizeWidth = 0.816;
-  FilmSizeHeight = 0.612;
   ResolutionWidth = 1920.0;
   ResolutionHeight = 1080.0;
 }

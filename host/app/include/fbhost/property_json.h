@@ -13,6 +13,9 @@ namespace fbhost {
 // Scene files keep keys in the order they were written.
 using SceneJson = nlohmann::ordered_json;
 
+// Frame numbers keep well inside the tick counter at any allowed rate.
+constexpr long long kMaxSceneFrame = 100000000;
+
 // What scene files call the property's kind: "bool", "integer", "number",
 // "string", "colour", "timecode" or "object list"; null for a kind they
 // cannot carry.
@@ -20,7 +23,10 @@ const char* SceneKindName(ORSDK2014::FBProperty& pProperty);
 
 // The property's value as a scene file writes it: true/false, a whole number,
 // a number, a string, [r, g, b, a], {"timecode": "HH:MM:SS:FF"} or a list of
-// component names. JSON null for a kind scene files cannot carry.
+// component names; a keyed property gives {"keys": [[frame, value], ...],
+// "interpolation": name}, or {"timecode": ..., "running": true} for a
+// timecode keyed as a running one. JSON null for a kind scene files cannot
+// carry.
 SceneJson PropertyToJson(ORSDK2014::FBProperty& pProperty);
 
 // Why a value was refused: where inside the value ("", "[2]", ".timecode")
@@ -33,13 +39,25 @@ struct ValueProblem {
 // Finds a list item by its name; null when there is none.
 using ComponentLookup = std::function<ORSDK2014::FBComponent*(const std::string&)>;
 
-// Sets the property from its scene-file form. False, with pProblem filled and
+// Sets the property from its scene-file form, keys included (a running
+// timecode starts at the play range's start). False, with pProblem filled and
 // the property unchanged, when the value does not suit the property's kind.
 bool JsonToProperty(const SceneJson& pValue, ORSDK2014::FBProperty& pProperty,
                     const ComponentLookup& pLookup, ValueProblem* pProblem);
 
+// Whether a value is in keyed form: an object with "keys".
+bool IsKeyedJson(const SceneJson& pValue);
+
+// Checks a keyed value's form: a non-empty list of [frame, value] pairs with
+// whole frames, each frame once, and "interpolation" one of "constant",
+// "linear" or "cubic"; pCheckValue checks each key's value.
+bool CheckKeyedJson(const SceneJson& pValue,
+                    const std::function<bool(const SceneJson&, ValueProblem*)>& pCheckValue,
+                    ValueProblem* pProblem);
+
 // The kind a custom property takes from its value's form (bool, whole number,
-// other number, string, timecode); kFBPT_unknown, with pProblem filled, when
+// other number, string, timecode; for keys, the first key's value's form, a
+// number when any key's value has a fraction); kFBPT_unknown, with pProblem filled, when
 // the value is none of these or out of range for its kind.
 ORSDK2014::FBPropertyType KindOfJson(const SceneJson& pValue, ValueProblem* pProblem);
 

@@ -58,6 +58,17 @@ class Scene {
   void SetPlayRange(long long pStartFrame, long long pStopFrame);
   void SetCurrentTake(ORSDK2014::FBTake* pTake);
   void SetCurrentCamera(ORSDK2014::FBCamera* pCamera);
+  // The system clock at a time in seconds (to the tick, unlike milliseconds).
+  void SetSystemTimeSeconds(double pSeconds);
+  bool IsRecording() const;
+  bool IsPlaying() const;
+  long long PlayStartFrame() const;
+  long long PlayStopFrame() const;
+  ORSDK2014::FBTake* CurrentTake() const;
+  ORSDK2014::FBCamera* CurrentCamera() const;
+
+  // The properties an element publishes itself, after those of the HUD-element base.
+  static std::vector<ORSDK2014::FBProperty*> OwnProperties(ORSDK2014::FBHUDElement* pElement);
 
  private:
   std::vector<ORSDK2014::FBHUDElement*> mElements;

@@ -9,18 +9,21 @@
 #include <fbhost/scene.h>
 
 #include <QImage>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace fbhost {
 
+// The scene-file format this reader and writer know; a file without
+// "format" is read as this version.
+constexpr int kSceneFormatVersion = 1;
+
 // Bounds a scene file is held to; a value outside them is an error.
 constexpr int kMaxViewportSide = 16384;
 constexpr double kMinFrameRate = 1.0;
 constexpr double kMaxFrameRate = 1000.0;
-// Frame numbers keep well inside the tick counter at any allowed rate.
-constexpr long long kMaxSceneFrame = 100000000;
 
 // A scene file's content, checked for form; element property values are
 // checked against the element's own properties only when the scene is built.
@@ -46,6 +49,9 @@ struct SceneDescription {
     double focalLength = 0.0;  // millimetres
     double resolutionWidth = 0.0;
     double resolutionHeight = 0.0;
+    // Keyed values by file key ("fov", ...), in their file form; they win
+    // over the plain values above.
+    std::map<std::string, SceneJson> keyed;
     std::vector<CustomProperty> properties;
   };
   struct Object {

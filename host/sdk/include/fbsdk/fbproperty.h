@@ -1,10 +1,12 @@
 #pragma once
 // Properties: typed, connectable values published on components.
 
+#include <fbsdk/fbanimation.h>
 #include <fbsdk/fbplug.h>
 #include <fbsdk/fbtime.h>
 #include <fbsdk/fbtypes.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@ namespace ORSDK2014 {
 
 class FBComponent;
 class FBBox;
+class FBTake;
 
 enum FBPropertyType {
   kFBPT_unknown = 0,
@@ -73,6 +76,10 @@ class FBSDK_DLL FBProperty : public FBPlug {
   // Reads the value this property shows into pRaw (RawSize bytes), following
   // a connection to its source.
   void Evaluate(void* pRaw, int pDepth) const;
+  // The keyed value at the scene's time into pRaw; false when not keyed.
+  virtual bool EvaluateKeys(void* pRaw) const;
+  // Applies the forced limits to a numeric raw value.
+  void Clamp(void* pRaw) const;
   void SetName(const char* pName);
   void SetTypeName(const char* pTypeName);
   void StoreRaw(const void* pRaw);
@@ -105,12 +112,29 @@ class FBSDK_DLL FBPropertyAnimatable : public FBProperty {
   // Publishes the property on pOwner with its data-type name and default
   // (one double per component; a colour takes four).
   FBPropertyAnimatable* Init(FBBox* pOwner, const char* pName, const char* pType, double* pInit);
+  // Turning animation off drops the keys.
   bool SetAnimated(bool pAnimated);
   bool IsAnimated();
   bool IsAnimatable() override;
+  // The keys, when animated; the stand-in keeps one set of keys, whatever the take.
+  FBAnimationNode* GetAnimationNode(FBTake* pTake = nullptr);
+
+  // On a keyed property, a value set without a key is a candidate: it is
+  // read until the scene's time changes, then the keys' value returns.
+  void SetData(void* pData) override;
+
+ protected:
+  bool EvaluateKeys(void* pRaw) const override;
 
  private:
+  friend class FBAnimationNode;
+  bool Keyed() const;
+  bool CandidateHolds() const;
+
   bool mAnimated = false;
+  std::unique_ptr<FBAnimationNode> mNode;
+  bool mHasCandidate = false;
+  kLongLong mCandidateTime = 0;
 };
 
 template <class tType, FBPropertyType pPT>

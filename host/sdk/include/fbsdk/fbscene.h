@@ -28,11 +28,12 @@ class FBSDK_DLL FBCamera : public FBBox {
   explicit FBCamera(const char* pName, HIObject pObject = nullptr);
 
   FBPropertyCameraApertureMode ApertureMode;
-  FBPropertyDouble FilmSizeWidth;           // inches
-  FBPropertyDouble FilmSizeHeight;          // inches
-  FBPropertyAnimatableDouble FieldOfView;   // degrees
-  FBPropertyAnimatableDouble FieldOfViewX;  // degrees
-  FBPropertyAnimatableDouble FocalLength;   // millimetres
+  // The stand-in keys the film back too, for shots that change it.
+  FBPropertyAnimatableDouble FilmSizeWidth;   // inches
+  FBPropertyAnimatableDouble FilmSizeHeight;  // inches
+  FBPropertyAnimatableDouble FieldOfView;     // degrees
+  FBPropertyAnimatableDouble FieldOfViewX;    // degrees
+  FBPropertyAnimatableDouble FocalLength;     // millimetres
   FBPropertyDouble ResolutionWidth;
   FBPropertyDouble ResolutionHeight;
 };

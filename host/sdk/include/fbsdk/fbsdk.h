@@ -1,6 +1,7 @@
 #pragma once
 // The SDK's umbrella header.
 
+#include <fbsdk/fbanimation.h>
 #include <fbsdk/fbcomponent.h>
 #include <fbsdk/fbdefines.h>
 #include <fbsdk/fbevent.h>
