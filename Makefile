@@ -18,7 +18,7 @@ FUZZ_SECONDS ?= 60
 SYMBOLIZER := /usr/lib/llvm-14/bin/llvm-symbolizer
 
 .PHONY: all deps configure build run test test-sanitize bench fuzz leak-check sdk-check package \
-  clean
+  mutants clean
 
 all: build
 
@@ -86,9 +86,14 @@ leak-check: build
 sdk-check: build
 	bash scripts/check-sdk-build $(BUILD) $(BUILD)-sdk
 
+# Plants each fault of tests/mutants/faults.json in turn in a scratch copy of
+# the tree (build-mutants/) and fails when the tests let one through.
+mutants: deps
+	python3 scripts/mutants --jobs $(JOBS)
+
 # vexahud-<version>-linux-x86_64-qt<N>.tar.gz in $(BUILD): the plug-in and INSTALL.
 package: build
 	cmake --build $(BUILD) --target package
 
 clean:
-	rm -rf build build-qt6 build-sdk build-qt6-sdk $(SANITIZE_BUILD) $(FUZZ_BUILD)
+	rm -rf build build-qt6 build-sdk build-qt6-sdk build-mutants $(SANITIZE_BUILD) $(FUZZ_BUILD)

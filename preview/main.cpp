@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPainter>
 #include <QSaveFile>
 #include <cmath>
 #include <cstdio>
@@ -69,6 +70,35 @@ void ListProperties(const fbhost::Scene& pScene) {
   std::fflush(stdout);
 }
 
+// Whether pFrame is one of the pCount frames spaced evenly from pFirst to
+// pLast (every frame when there are no more than pCount).
+bool InStrip(long long pFrame, long long pFirst, long long pLast, int pCount) {
+  const long long lSpan = pLast - pFirst;
+  if (lSpan < pCount) return true;
+  for (int i = 0; i < pCount; ++i) {
+    const long long lPick = pFirst + (lSpan * i + (pCount - 1) / 2) / (pCount - 1);
+    if (lPick == pFrame) return true;
+  }
+  return false;
+}
+
+// The frames side by side, each at half size.
+QImage SideBySide(const std::vector<QImage>& pFrames) {
+  if (pFrames.empty()) return QImage();
+  const QSize lCell = pFrames.front().size() / 2;
+  QImage lStrip(lCell.width() * static_cast<int>(pFrames.size()), lCell.height(),
+                QImage::Format_RGB888);
+  lStrip.fill(Qt::black);
+  QPainter lPainter(&lStrip);
+  for (size_t i = 0; i < pFrames.size(); ++i) {
+    lPainter.drawImage(lCell.width() * static_cast<int>(i), 0,
+                       pFrames[i]
+                           .convertToFormat(QImage::Format_RGB32)
+                           .scaled(lCell, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+  }
+  return lStrip;
+}
+
 // Renders the frames asked for: each sets the local time to its frame and
 // moves the system clock on by one frame of the scene's rate.
 int Render(const PreviewOptions& pOptions, fbhost::Scene& pScene,
@@ -76,6 +106,7 @@ int Render(const PreviewOptions& pOptions, fbhost::Scene& pScene,
   const long long lFirst = pOptions.frames ? pOptions.firstFrame : pScene.Frame();
   const long long lLast = pOptions.frames ? pOptions.lastFrame : lFirst;
   const double lFps = pScene.FrameRate();
+  std::vector<QImage> lStrip;
   ProgressBar lProgress(lLast - lFirst + 1);
   for (long long lFrame = lFirst; lFrame <= lLast; ++lFrame) {
     const long long lDone = lFrame - lFirst + 1;
@@ -84,9 +115,15 @@ int Render(const PreviewOptions& pOptions, fbhost::Scene& pScene,
     pViewer.RenderFrame(pScene.Elements(), pScene.CurrentCamera());
     const std::string lPath = pOptions.pattern ? pOptions.pattern->Format(lFrame) : pOptions.output;
     std::string lError;
-    if (!SavePng(pViewer.ReadPixels(), lPath, &lError)) return Complain(kRenderFailed, lError);
+    const QImage lImage = pViewer.ReadPixels();
+    if (!SavePng(lImage, lPath, &lError)) return Complain(kRenderFailed, lError);
+    if (!pOptions.strip.empty() && InStrip(lFrame, lFirst, lLast, pOptions.stripFrames))
+      lStrip.push_back(lImage);
     lProgress.Update(lDone);
   }
+  std::string lError;
+  if (!pOptions.strip.empty() && !SavePng(SideBySide(lStrip), pOptions.strip, &lError))
+    return Complain(kRenderFailed, lError);
   return kDone;
 }
 
@@ -124,6 +161,8 @@ int main(int argc, char** argv) {
   if (!lOptions.listProperties && !CanWriteFile(lFirstOutput, "--output", &lError))
     return Complain(kBadInput, lError);
   if (!lOptions.saveScene.empty() && !CanWriteFile(lOptions.saveScene, "--save-scene", &lError))
+    return Complain(kBadInput, lError);
+  if (!lOptions.strip.empty() && !CanWriteFile(lOptions.strip, "--strip", &lError))
     return Complain(kBadInput, lError);
 
   // Declared in this order so the scene's elements go first, then the

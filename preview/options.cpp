@@ -83,7 +83,14 @@ CommandLine ParseCommandLine(const QStringList& pArguments, PreviewOptions* pOpt
   const QCommandLineOption lList("list-properties",
                                  "List each element's own properties (name, kind, value) and "
                                  "render nothing.");
-  for (const QCommandLineOption& lOption : {lOutput, lFrames, lSize, lPlugin, lSave, lList})
+  const QCommandLineOption lStrip("strip",
+                                  "With --frames, also write a few of the frames, evenly spaced "
+                                  "from the first to the last, side by side at half size.",
+                                  "PATH");
+  const QCommandLineOption lStripFrames(
+      "strip-frames", "How many frames the strip shows (2 to 16, default 4).", "N");
+  for (const QCommandLineOption& lOption :
+       {lOutput, lFrames, lSize, lPlugin, lSave, lList, lStrip, lStripFrames})
     lParser.addOption(lOption);
 
   if (!lParser.parse(pArguments)) {
@@ -123,7 +130,7 @@ CommandLine ParseCommandLine(const QStringList& pArguments, PreviewOptions* pOpt
   }
   for (const auto& lPath :
        {std::make_pair(&lOutput, &pOptions->output), std::make_pair(&lPlugin, &pOptions->plugin),
-        std::make_pair(&lSave, &pOptions->saveScene)}) {
+        std::make_pair(&lSave, &pOptions->saveScene), std::make_pair(&lStrip, &pOptions->strip)}) {
     if (lParser.isSet(*lPath.first) && lParser.value(*lPath.first).isEmpty()) {
       *pText = "--" + lPath.first->names().last().toStdString() + ": expected a path";
       return CommandLine::kBad;
@@ -131,6 +138,23 @@ CommandLine ParseCommandLine(const QStringList& pArguments, PreviewOptions* pOpt
   }
   if (lParser.isSet(lPlugin)) pOptions->plugin = lParser.value(lPlugin).toStdString();
   if (lParser.isSet(lSave)) pOptions->saveScene = lParser.value(lSave).toStdString();
+  if (lParser.isSet(lStrip)) {
+    if (!pOptions->frames) {
+      *pText = "--strip: needs --frames";
+      return CommandLine::kBad;
+    }
+    pOptions->strip = lParser.value(lStrip).toStdString();
+  }
+  if (lParser.isSet(lStripFrames)) {
+    bool lNumber = false;
+    const int lCount = lParser.value(lStripFrames).toInt(&lNumber);
+    if (!lNumber || lCount < 2 || lCount > 16) {
+      *pText = "--strip-frames: expected a whole number from 2 to 16, got '" +
+               lParser.value(lStripFrames).toStdString() + "'";
+      return CommandLine::kBad;
+    }
+    pOptions->stripFrames = lCount;
+  }
   pOptions->listProperties = lParser.isSet(lList);
   return CommandLine::kRun;
 }

@@ -18,6 +18,8 @@ struct PreviewOptions {
   int height = 0;
   std::string plugin;  // empty for the one beside the program
   std::string saveScene;
+  std::string strip;    // with --frames: a few frames side by side, at half size
+  int stripFrames = 4;  // how many, evenly spaced from the first to the last
   bool listProperties = false;
 };
 

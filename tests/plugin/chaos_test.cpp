@@ -1,6 +1,8 @@
 // Random values, extremes included, for every property of the element and
-// its camera and for the scene around them, over many passes. Nothing is
-// checked but that the passes run clean; its worth is under the sanitizers.
+// its camera and for the scene around them, over many passes: every pass runs
+// clean (and under the sanitizers, without a report), hands back the GL
+// stacks as it found them, keeps "Aspect" in its limits, and the intrinsic
+// size stays the viewing camera's resolution, truncated and saturated.
 
 #include <GL/gl.h>
 #include <fbsdk/runtime.h>
@@ -100,6 +102,22 @@ class Random {
   std::mt19937 mEngine;
 };
 
+// A resolution as an int: toward zero, saturated, NaN as 0.
+int ResolutionAsInt(double pValue) {
+  if (std::isnan(pValue)) return 0;
+  if (pValue >= INT_MAX) return INT_MAX;
+  if (pValue <= INT_MIN) return INT_MIN;
+  return static_cast<int>(pValue);
+}
+
+std::vector<GLint> StackDepths() {
+  std::vector<GLint> lDepths(4);
+  const GLenum lNames[] = {GL_ATTRIB_STACK_DEPTH, GL_MODELVIEW_STACK_DEPTH,
+                           GL_PROJECTION_STACK_DEPTH, GL_TEXTURE_STACK_DEPTH};
+  for (int i = 0; i < 4; ++i) glGetIntegerv(lNames[i], &lDepths[i]);
+  return lDepths;
+}
+
 TEST_F(Chaos, ExtremePropertiesAndScenesDrawClean) {
   Random lRandom(20240611);
   Scene().AddCustomProperty(mCamera, "ShowCrosshair", kFBPT_bool);
@@ -148,13 +166,20 @@ TEST_F(Chaos, ExtremePropertiesAndScenesDrawClean) {
       const auto& lSize = lRandom.Pick(kSizes);
       ASSERT_TRUE(vexatest::Viewer().Resize(lSize.first, lSize.second));
     }
+    const std::vector<GLint> lDepths = StackDepths();
     vexatest::Viewer().RenderFrame(Scene().Elements(), lRandom.Coin() ? mCamera : nullptr);
     glFinish();
     ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << "pass " << lPass;
+    ASSERT_EQ(StackDepths(), lDepths) << "pass " << lPass;
+    const double lAspect = mHud->Aspect;
+    ASSERT_TRUE(lAspect >= 1.0 && lAspect <= 3.0) << lAspect;
 
-    FBViewingOptions lOptions(lRandom.Coin() ? mCamera : nullptr);
+    FBCamera* lViewing = lRandom.Coin() ? mCamera : lOther;
+    FBViewingOptions lOptions(lViewing);
     int lWidth = -1, lHeight = -1;
     mHud->GetIntrinsicDimension(&lOptions, lWidth, lHeight);
+    ASSERT_EQ(lWidth, ResolutionAsInt(lViewing->ResolutionWidth)) << "pass " << lPass;
+    ASSERT_EQ(lHeight, ResolutionAsInt(lViewing->ResolutionHeight)) << "pass " << lPass;
   }
 }
 

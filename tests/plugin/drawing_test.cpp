@@ -37,6 +37,13 @@ int PixelsNotNear(const QImage& pImage, const Region& pRegion, double pR, double
   return lCount;
 }
 
+// The band in single precision but for the quotient, rounded to single.
+int BandModel(int pWidth, int pHeight, double pAspect) {
+  const float lQuotient =
+      static_cast<float>(static_cast<double>(static_cast<float>(pWidth)) / pAspect);
+  return static_cast<int>((static_cast<float>(pHeight) - lQuotient) * 0.5f);
+}
+
 TEST_F(DrawPass, MaskBandsFollowTheViewportAndAspect) {
   HideAllItems(mHud);
   Set(mHud, "Status Offset", 5000);
@@ -46,11 +53,15 @@ TEST_F(DrawPass, MaskBandsFollowTheViewportAndAspect) {
     int band;
     FBColorAndAlpha color;
   };
+  // At 2.76 the two sizes give 1 in single precision and 0 in double.
   const Case lCases[] = {{1920, 1080, 2.35, 131, FBColorAndAlpha(0.0, 0.0, 0.0, 0.75)},
                          {1280, 720, 2.35, 87, FBColorAndAlpha(0.0, 0.0, 0.0, 0.75)},
-                         {1920, 1080, 3.0, 220, FBColorAndAlpha(1.0, 0.0, 0.5, 0.5)}};
+                         {1920, 1080, 3.0, 220, FBColorAndAlpha(1.0, 0.0, 0.5, 0.5)},
+                         {138, 52, 2.76, 1, FBColorAndAlpha(0.0, 0.0, 0.0, 0.75)},
+                         {552, 202, 2.76, 1, FBColorAndAlpha(0.0, 0.0, 0.0, 0.75)}};
   for (const Case& lCase : lCases) {
     SCOPED_TRACE(lCase.band);
+    ASSERT_EQ(BandModel(lCase.width, lCase.height, lCase.aspect), lCase.band);
     Set(mHud, "Aspect", lCase.aspect);
     Set(mHud, "Mask Color", lCase.color);
     const QImage lImage = Render(lCase.width, lCase.height);
@@ -85,7 +96,7 @@ TEST_F(DrawPass, StatusShowsRecordingOverStandbyOverReadyWithoutALabel) {
     const QImage lHud = Render();
     const QImage lReference = RenderWith([&](int, int) {
       glColor4f(lCase.red, lCase.green, 0.0f, lCase.alpha);
-      mHud->RenderText(lCase.text, 1700, 24, nullptr);
+      vexatest::DrawTextModel(lCase.text, 1700, 24, nullptr);
     });
     EXPECT_GT(ChangedPixels(lHud, Region{1700, 24, 1919, 80}), 200);
     EXPECT_TRUE(SameIn(lHud, lReference, Whole(lHud)));
@@ -157,7 +168,7 @@ TEST_F(DrawPass, EachTextItemShowsItsFormattedValueAndLabelAtItsPlace) {
     Set(mHud, lName, lValue);
   }
   mCamera->FilmSizeHeight = 0.945;
-  mCamera->FocalLength = 50.04;
+  mCamera->FocalLength = 0.15;  // 0.1 in double precision, 0.2 in single
   auto lMode = [&](int pMode) {
     return [this, pMode] {
       Scene().SetCurrentCamera(mCamera);
@@ -180,7 +191,7 @@ TEST_F(DrawPass, EachTextItemShowsItsFormattedValueAndLabelAtItsPlace) {
       {"Show Focal Length", lMode(0), "33.0", 30, kTop, "FOCAL LENGTH"},
       {"Show Focal Length", lMode(1), "28.5", 30, kTop, "FOCAL LENGTH"},
       {"Show Focal Length", lMode(2), "21.4", 30, kTop, "FOCAL LENGTH"},
-      {"Show Focal Length", lMode(3), "50.0", 30, kTop, "FOCAL LENGTH"},
+      {"Show Focal Length", lMode(3), "0.2", 30, kTop, "FOCAL LENGTH"},
       {"Show Focal Length", lMode(7), "20.6", 30, kTop, "FOCAL LENGTH"},
       {"Show Focal Length", [&] { Scene().SetCurrentCamera(nullptr); }, "0.0", 30, kTop,
        "FOCAL LENGTH"},
@@ -213,7 +224,7 @@ TEST_F(DrawPass, EachTextItemShowsItsFormattedValueAndLabelAtItsPlace) {
       const QImage lHud = Render(1280, 720);
       const QImage lReference = RenderWith(
           [&](int, int) {
-            mHud->RenderText(lItem.value, lItem.x, lItem.y, lLabels ? lItem.label : nullptr);
+            vexatest::DrawTextModel(lItem.value, lItem.x, lItem.y, lLabels ? lItem.label : nullptr);
           },
           1280, 720);
       EXPECT_TRUE(SameIn(lHud, lReference, Whole(lHud))) << "labels " << lLabels;
@@ -221,6 +232,77 @@ TEST_F(DrawPass, EachTextItemShowsItsFormattedValueAndLabelAtItsPlace) {
     Set(mHud, lItem.show, false);
     Set(mHud, "Show Labels", true);
   }
+}
+
+TEST_F(DrawPass, DrawsItsLayersInOrderWhereTheyOverlap) {
+  HideAllItems(mHud);
+  Set(mHud, "Status Offset", 5000);
+  // The bloop light under the bottom band: one stripe at (100, 60).
+  Scene().SetTransport(true, true);
+  const double lBelow[3] = {Over(1, 0.25), Over(0, 0.25), Over(0, 0.25)};
+  EXPECT_TRUE(PixelNear(Render(), 100, 60, Over(0, 0.75, lBelow[0]), Over(0, 0.75, lBelow[1]),
+                        Over(0, 0.75, lBelow[2])));
+  Scene().SetTransport(false, false);
+
+  // The timeline over the band: its opaque cursor keeps its colour.
+  Set(mHud, "Show Timeline", true);
+  SetFrame(50);
+  EXPECT_TRUE(PixelNear(Render(), 960, 100, static_cast<double>(0.55f) * 255, 0, 0));
+  Set(mHud, "Show Timeline", false);
+
+  // Text over the reticle: where a value is solid white, it stays white.
+  Set(mHud, "Show Reticle", true);
+  const QImage lReticle = Render();
+  Set(mHud, "Value 1", 888.8);
+  Set(mHud, "Value 1 Offset X", 900);
+  Set(mHud, "Value 1 Offset Y", 530);
+  Set(mHud, "Show Value 1", true);
+  const QImage lBoth = Render();
+  Set(mHud, "Show Reticle", false);
+  const QImage lText = Render();
+  int lShared = 0;
+  for (int y = 515; y <= 565; ++y) {
+    for (int x = 935; x <= 985; ++x) {
+      if (!PixelNear(lText, x, y, 255, 255, 255, 0) || ChangedPixels(lReticle, {x, y, x, y}) == 0)
+        continue;
+      ++lShared;
+      EXPECT_TRUE(PixelNear(lBoth, x, y, 255, 255, 255, 0));
+    }
+  }
+  EXPECT_GT(lShared, 20);
+
+  // The saving overlay over everything, the text and the status included.
+  Set(mHud, "Status Offset", 1700);
+  Set(mHud, "Saving", true);
+  Set(mHud, "Save Message", "");
+  const QImage lSaving = Render();
+  int lBright = 0;
+  for (int y = 0; y < 1080; ++y)
+    for (int x = 0; x < 1920; ++x) lBright += qRed(fbhost::GlPixel(lSaving, x, y)) > 40;
+  EXPECT_EQ(lBright, 0);
+}
+
+TEST_F(DrawPass, IntrinsicSizeIsTheViewingCamerasResolutionTruncated) {
+  FBCamera* lViewing = Scene().AddCamera("Witness");
+  for (auto [lWidth, lHeight] : {std::pair{1919.9, 1080.7}, {-3.7, 0.99}}) {
+    lViewing->ResolutionWidth = lWidth;
+    lViewing->ResolutionHeight = lHeight;
+    FBViewingOptions lOptions(lViewing);
+    int lW = 12345, lH = 12345;
+    mHud->GetIntrinsicDimension(&lOptions, lW, lH);
+    EXPECT_EQ(lW, static_cast<int>(lWidth));
+    EXPECT_EQ(lH, static_cast<int>(lHeight));
+  }
+}
+
+TEST_F(DrawPass, AViewportOfNoSizeDrawsNothing) {
+  const QImage lImage = RenderWith([&](int pWidth, int pHeight) {
+    glViewport(0, 0, 0, 0);
+    FBHUDElement::Rect lRect{};
+    mHud->DrawElement(nullptr, lRect);
+    glViewport(0, 0, pWidth, pHeight);
+  });
+  EXPECT_EQ(ChangedPixels(lImage, Whole(lImage)), 0);
 }
 
 struct GlState {

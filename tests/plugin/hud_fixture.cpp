@@ -1,13 +1,16 @@
 #include "hud_fixture.h"
 
+#include <FTGL/ftgl.h>
 #include <GL/gl.h>
 #include <fbsdk/runtime.h>
 #include <unistd.h>
 
+#include <QFile>
 #include <QtGlobal>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace vexatest {
 
@@ -148,6 +151,32 @@ QImage HudTest::RenderWith(const std::function<void(int, int)>& pDraw, int pWidt
 
 void HudTest::SetFrame(long long pFrame) { mScene->SetFrame(pFrame); }
 
+namespace {
+
+// A face of the bundle at a size; the bytes live as long as the font.
+FTFont& ModelFont(const char* pResource, unsigned pSize) {
+  QFile lFile(pResource);
+  if (!lFile.open(QIODevice::ReadOnly)) ADD_FAILURE() << "no resource " << pResource;
+  const QByteArray* lBytes = new QByteArray(lFile.readAll());
+  FTFont* lFont = new FTTextureFont(reinterpret_cast<const unsigned char*>(lBytes->constData()),
+                                    static_cast<size_t>(lBytes->size()));
+  lFont->FaceSize(pSize, 72);
+  return *lFont;
+}
+
+}  // namespace
+
+FTFont& LabelFontModel() {
+  static FTFont& sFont = ModelFont(":resources/Arial.ttf", 16);
+  return sFont;
+}
+
+void DrawTextModel(const char* pValue, int pX, int pY, const char* pLabel) {
+  static FTFont& sValueFont = ModelFont(":resources/OratorStd.otf", 48);
+  sValueFont.Render(pValue, -1, FTPoint(pX, pY), FTPoint(-5.0, 0.0));
+  if (pLabel) LabelFontModel().Render(pLabel, -1, FTPoint(pX + 5, pY - 16), FTPoint());
+}
+
 void Set(FBComponent* pOwner, const char* pName, bool pValue) {
   if (FBProperty* lProperty = Find(pOwner, pName)) {
     ASSERT_EQ(lProperty->GetPropertyType(), kFBPT_bool) << pName;
@@ -200,29 +229,43 @@ void HideEverything(FBComponent* pHud) {
   Set(pHud, "Status Offset", 5000);
 }
 
-int ChangedPixels(const QImage& pImage, const Region& pRegion) {
-  int lChanged = 0;
-  for (int y = pRegion.y0; y <= pRegion.y1; ++y) {
-    for (int x = pRegion.x0; x <= pRegion.x1; ++x) {
-      if (x < 0 || y < 0 || x >= pImage.width() || y >= pImage.height()) continue;
-      const QRgb lPixel = fbhost::GlPixel(pImage, x, y);
-      if (qRed(lPixel) != kBackgroundGrey || qGreen(lPixel) != kBackgroundGrey ||
-          qBlue(lPixel) != kBackgroundGrey) {
-        ++lChanged;
-      }
-    }
+namespace {
+
+// The region's rows as byte ranges of the read-back images, which hold 4
+// bytes a pixel (red, green, blue, alpha), top row first.
+template <class tVisit>
+bool EachRow(const QImage& pImage, const Region& pRegion, tVisit pVisit) {
+  const int lX0 = std::max(pRegion.x0, 0), lX1 = std::min(pRegion.x1, pImage.width() - 1);
+  const int lY0 = std::max(pRegion.y0, 0), lY1 = std::min(pRegion.y1, pImage.height() - 1);
+  for (int y = lY0; lX0 <= lX1 && y <= lY1; ++y) {
+    const int lRow = pImage.height() - 1 - y;
+    if (!pVisit(lRow, 4 * lX0, 4 * (lX1 - lX0 + 1))) return false;
   }
+  return true;
+}
+
+}  // namespace
+
+int ChangedPixels(const QImage& pImage, const Region& pRegion) {
+  const QImage lImage = pImage.convertToFormat(QImage::Format_RGBA8888);
+  int lChanged = 0;
+  EachRow(lImage, pRegion, [&](int pRow, int pStart, int pLength) {
+    const uchar* lBytes = lImage.constScanLine(pRow) + pStart;
+    for (int i = 0; i < pLength; i += 4) {
+      lChanged += lBytes[i] != kBackgroundGrey || lBytes[i + 1] != kBackgroundGrey ||
+                  lBytes[i + 2] != kBackgroundGrey;
+    }
+    return true;
+  });
   return lChanged;
 }
 
 bool SameIn(const QImage& pA, const QImage& pB, const Region& pRegion) {
-  for (int y = pRegion.y0; y <= pRegion.y1; ++y) {
-    for (int x = pRegion.x0; x <= pRegion.x1; ++x) {
-      if (x < 0 || y < 0 || x >= pA.width() || y >= pA.height()) continue;
-      if (fbhost::GlPixel(pA, x, y) != fbhost::GlPixel(pB, x, y)) return false;
-    }
-  }
-  return true;
+  if (pA.size() != pB.size() || pA.format() != pB.format()) return false;
+  return EachRow(pA, pRegion, [&](int pRow, int pStart, int pLength) {
+    return std::memcmp(pA.constScanLine(pRow) + pStart, pB.constScanLine(pRow) + pStart,
+                       static_cast<size_t>(pLength)) == 0;
+  });
 }
 
 Region ChangedBounds(const QImage& pImage, const Region& pRegion) {

@@ -14,6 +14,8 @@
 
 #include "element/vexa_hud_element.h"
 
+class FTFont;
+
 namespace vexatest {
 
 // Under AddressSanitizer resident memory includes its shadow and quarantine,
@@ -76,6 +78,13 @@ void HideAllItems(FBComponent* pHud);
 // HideAllItems, with no mask band and the status moved out of view: the
 // element then leaves the frame flat.
 void HideEverything(FBComponent* pHud);
+
+// RenderText as it is meant to draw, with fonts of the test's own built from
+// the bundle's faces: the value at (x, y) set 5 pixels per character tighter,
+// and unless pLabel is null the label at (x + 5, y - 16), in the current colour.
+void DrawTextModel(const char* pValue, int pX, int pY, const char* pLabel);
+// The test's own label face (16 pixels), as the timeline's names use it.
+FTFont& LabelFontModel();
 
 // Pixels of an image compared with the background.
 struct Region {

@@ -209,20 +209,20 @@ TEST_F(ElementProperties, PublishesTheSetInOrderWithKindsAndDefaults) {
   }
 }
 
-TEST_F(ElementProperties, OnlyAspectIsLimited) {
-  Set(mHud, "Aspect", 0.5);
-  EXPECT_EQ(static_cast<double>(mHud->Aspect), 1.0);
-  Set(mHud, "Aspect", 4.0);
-  EXPECT_EQ(static_cast<double>(mHud->Aspect), 3.0);
-  Set(mHud, "Aspect", 1.85);
-  EXPECT_EQ(static_cast<double>(mHud->Aspect), 1.85);
-
-  Set(mHud, "Timeline Offset", -100);
-  EXPECT_EQ(static_cast<int>(mHud->TimelineOffset), -100);
-  Set(mHud, "Status Offset", 100000);
-  EXPECT_EQ(static_cast<int>(mHud->StatusOffset), 100000);
-  Set(mHud, "Interoccular", -1e9);
-  EXPECT_EQ(static_cast<double>(mHud->Interoccular), -1e9);
+TEST_F(ElementProperties, OnlyAspectIsLimitedAndItClampsToOneToThree) {
+  for (int i = fbhost::HUDElementBasePropertyCount(); i < mHud->PropertyList.GetCount(); ++i) {
+    FBProperty& lProperty = mHud->PropertyList[i];
+    const bool lAspect = std::strcmp(lProperty.GetName(), "Aspect") == 0;
+    double lMin = 0.0, lMax = 0.0;
+    EXPECT_EQ(lProperty.GetMinMax(lMin, lMax), lAspect) << lProperty.GetName();
+    if (lAspect) {
+      EXPECT_TRUE(lMin == 1.0 && lMax == 3.0) << lMin << ", " << lMax;
+    }
+  }
+  for (auto [lSet, lRead] : {std::pair{0.5, 1.0}, {4.0, 3.0}, {1.85, 1.85}}) {
+    Set(mHud, "Aspect", lSet);
+    EXPECT_EQ(static_cast<double>(mHud->Aspect), lRead);
+  }
 }
 
 TEST_F(ElementProperties, EachElementHasItsOwnValues) {

@@ -1,5 +1,7 @@
 // The reticle and the bloop light read back as pixels.
 
+#include <GL/gl.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <string>
@@ -100,23 +102,43 @@ TEST_F(Reticle, IsHiddenOnlyByAFalseBoolCameraProperty) {
   EXPECT_FALSE(Drawn());
 }
 
+TEST_F(Reticle, SizeZeroHidesItAndANegativeSizeMirrorsIt) {
+  const QImage lPositive = Render();
+  Set(mHud, "Reticle Size", -50);
+  EXPECT_LE(MaxDifference(lPositive, Render(), kAround), 1);
+  Set(mHud, "Reticle Size", 0);
+  EXPECT_FALSE(Drawn());
+}
+
 class Bloop : public HudTest {
  protected:
   void SetUp() override {
     HudTest::SetUp();
     vexatest::HideEverything(mHud);
     Set(mHud, "Bloop Light Duration", 3);
+    // The flash as it is meant to look: the first stripe is narrower on its
+    // upper-right side (40, not 75, at its right and top vertices).
+    mFlash = RenderWith([](int pW, int pH) {
+      glColor4f(1.0f, 0.0f, 0.0f, 0.25f);
+      glBegin(GL_QUADS);
+      for (auto [x, y] : {std::pair{0, pH - 75},
+                          {pW - 75, 0},
+                          {pW, 40},
+                          {40, pH},
+                          {0, 75},
+                          {75, 0},
+                          {pW, pH - 75},
+                          {pW - 75, pH}})
+        glVertex2d(x, y);
+      glEnd();
+    });
   }
   // One pass under the given transport: 'X' when it flashed, '.' when not.
   char Pass(bool pRecording, bool pPlaying) {
     Scene().SetTransport(pRecording, pPlaying);
     const QImage lImage = Render();
     if (ChangedPixels(lImage, Region{0, 0, 1919, 1079}) == 0) return '.';
-    // One stripe alone, then where both cross.
-    EXPECT_TRUE(PixelNear(lImage, 200, 940, Over(1, 0.25), Over(0, 0.25), Over(0, 0.25)));
-    EXPECT_TRUE(PixelNear(lImage, 1700, 940, Over(1, 0.25), Over(0, 0.25), Over(0, 0.25)));
-    EXPECT_TRUE(PixelNear(lImage, 960, 540, Over(1, 0.25, Over(1, 0.25)),
-                          Over(0, 0.25, Over(0, 0.25)), Over(0, 0.25, Over(0, 0.25))));
+    EXPECT_TRUE(vexatest::SameIn(lImage, mFlash, Region{0, 0, 1919, 1079}));
     return 'X';
   }
   std::string Passes(int pCount, bool pRecording, bool pPlaying) {
@@ -124,6 +146,7 @@ class Bloop : public HudTest {
     for (int i = 0; i < pCount; ++i) lFlashes += Pass(pRecording, pPlaying);
     return lFlashes;
   }
+  QImage mFlash;
 };
 
 TEST_F(Bloop, FlashesForItsDurationInPlayingPassesUntilTheRecordingStops) {

@@ -215,10 +215,14 @@ TEST_F(Timecode, HandlersStopAtTeardown) {
   mHud = nullptr;
 }
 
-TEST_F(Timecode, SettersWithoutListsDoNothing) {
+TEST_F(Timecode, SettersBeforeCreationLeaveTheElementUnbound) {
   VexaHUDElement lBare("bare", nullptr);  // never created: no lists
-  lBare.setCharacterTimecodeSource(TimecodeSource("master"));
-  lBare.setCameraTimecodeSource(nullptr);
+  FBComponent* lSource = TimecodeSource("master");
+  lBare.setCharacterTimecodeSource(lSource);
+  lBare.setCameraTimecodeSource(lSource);
+  EXPECT_EQ(lBare.CharacterTimecodeSource, nullptr);
+  EXPECT_EQ(lBare.CharacterTimecode.GetSrcCount() + lBare.CameraTimecode.GetSrcCount(), 0);
+  EXPECT_TRUE(mDebug.Messages().empty());
 }
 
 TEST_F(Timecode, BoundTimecodesSplitIntoTheFourValues) {
@@ -305,9 +309,10 @@ class FrameRate : public HudTest {
   // made afterwards.
   void SetUp() override {
     HudTest::SetUp();
-    for (const char* lText : {"0.0", "10.0", "4.0"}) {
-      mReferences[lText] = RenderWith(
-          [&](int, int pHeight) { mHud->RenderText(lText, 1600, pHeight - 48, "FRAMERATE"); });
+    for (const char* lText : {"0.0", "10.0", "4.0", "1.0"}) {
+      mReferences[lText] = RenderWith([&](int, int pHeight) {
+        vexatest::DrawTextModel(lText, 1600, pHeight - 48, "FRAMERATE");
+      });
     }
     Set(mHud, "Show", false);
     mMeter = CreateHud("meter");
@@ -347,6 +352,16 @@ TEST_F(FrameRate, AWindowClosesAbove999Milliseconds) {
   EXPECT_TRUE(Shows(FrameAt(999), "0.0"));
   FrameAt(1000);  // the fourth sample brings the sum to 1000: 250 ms each
   EXPECT_TRUE(Shows(FrameAt(1000), "4.0"));
+}
+
+TEST_F(FrameRate, WindowsStartAfreshAndAClockSteppingBackWraps) {
+  Scene().SetSystemTimeMs(0);
+  FrameAt(0);
+  FrameAt(2000);                             // 2000 ms in two samples
+  EXPECT_TRUE(Shows(FrameAt(3000), "1.0"));  // then 1000 ms in one
+  EXPECT_TRUE(Shows(FrameAt(2500), "1.0"));
+  // 500 ms back wraps the unsigned interval: a window of an enormous average.
+  EXPECT_TRUE(Shows(FrameAt(2500), "0.0"));
 }
 
 TEST_F(FrameRate, OnlyTheLastPipelineStageSamples) {

@@ -77,10 +77,22 @@ TEST_F(PreviewTest, SizeAndOutputChooseTheImage) {
 }
 
 TEST_F(PreviewTest, FramesWriteOneImageEachAndLeaveTheSceneAtTheLast) {
-  const Outcome lRun = Preview(
-      {"--frames", "3-5", "--size", "400x200", "-o", "f_%02d.png", "--save-scene", "end.json"});
+  const Outcome lRun =
+      Preview({"--frames", "3-5", "--size", "400x200", "-o", "f_%02d.png", "--save-scene",
+               "end.json", "--strip", "strip.png", "--strip-frames", "2"});
   ASSERT_EQ(lRun.status, 0) << lRun.err;
-  EXPECT_EQ(Files(), (QStringList{"end.json", "f_03.png", "f_04.png", "f_05.png"}));
+  EXPECT_EQ(Files(), (QStringList{"end.json", "f_03.png", "f_04.png", "f_05.png", "strip.png"}));
+  // The first and the last frame, side by side at half size.
+  const QImage lStrip(mDir.filePath("strip.png"));
+  ASSERT_EQ(lStrip.size(), QSize(400, 100));
+  const auto lHalf = [this](const char* pName) {
+    return QImage(mDir.filePath(pName))
+        .scaled(200, 100, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        .convertToFormat(QImage::Format_RGB888);
+  };
+  EXPECT_EQ(lStrip.copy(0, 0, 200, 100).convertToFormat(QImage::Format_RGB888), lHalf("f_03.png"));
+  EXPECT_EQ(lStrip.copy(200, 0, 200, 100).convertToFormat(QImage::Format_RGB888),
+            lHalf("f_05.png"));
   // Standard error is no terminal here: no progress bar.
   EXPECT_EQ(lRun.err.find("rendering ["), std::string::npos);
   EXPECT_NE(QImage(mDir.filePath("f_03.png")), QImage(mDir.filePath("f_04.png")));
@@ -93,7 +105,7 @@ TEST_F(PreviewTest, HelpVersionAndListingRenderNothing) {
   Outcome lRun = Preview({"--help"});
   EXPECT_EQ(lRun.status, 0);
   for (const char* lOption : {"--output", "--frames", "--size", "--plugin", "--save-scene",
-                              "--list-properties", "--version"}) {
+                              "--strip", "--list-properties", "--version"}) {
     EXPECT_NE(lRun.out.find(lOption), std::string::npos) << lOption;
   }
   lRun = Preview({"--version"});
@@ -147,6 +159,8 @@ TEST_F(PreviewTest, BadInputsExitTwoNamingThePlaceAndWriteNothing) {
        "elements[0].properties.\"Character Timecode Source\"[0]: expected the name"},
       {{"-o", "nowhere/hud.png"}, "--output 'nowhere/hud.png': no folder"},
       {{"--save-scene", "nowhere/s.json"}, "--save-scene 'nowhere/s.json': no folder"},
+      {{"--strip", "s.png"}, "--strip: needs --frames"},
+      {{"--frames", "1-2", "-o", "f%d.png", "--strip-frames", "1"}, "--strip-frames: expected"},
   };
   for (const auto& lCase : kCases) {
     const Outcome lRun = Preview(lCase.arguments);
