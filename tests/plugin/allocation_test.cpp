@@ -31,7 +31,9 @@ void operator delete[](void* pMemory, size_t) noexcept { std::free(pMemory); }
 
 namespace {
 
+using vexatest::Animatable;
 using vexatest::HudTest;
+using vexatest::Key;
 using vexatest::Set;
 
 using SteadyState = HudTest;
@@ -54,6 +56,19 @@ TEST_F(SteadyState, DrawPassesAllocateNothing) {
   Set(mCamera, "ShowCrosshair", true);
   FBComponent* lSource = Scene().AddObject("performer");
   Scene().AddCustomProperty(lSource, "TimeCode", kFBPT_TimeCode);
+  // Keyed properties, a keyed lens and a running source are evaluated on
+  // every pass as well.
+  for (const char* lName :
+       {"In Frame", "Out Frame", "Marker 1 Frame", "Marker 2 Frame", "Marker 3 Frame",
+        "Marker 4 Frame", "Value 1", "Value 2", "Reticle Size", "Aspect", "Interoccular",
+        "Convergence", "Bloop Light Duration", "Show Labels", "Show Reticle"}) {
+    Key(Animatable(mHud, lName), {{0, {1.0}}, {50, {40.0}}, {100, {60.0}}}, kFBInterpolationCubic);
+  }
+  for (const char* lName : {"Reticle Color", "Font Color", "Mask Color"})
+    Key(Animatable(mHud, lName), {{0, {1.0, 0.0, 0.0, 1.0}}, {100, {0.0, 1.0, 0.0, 0.5}}});
+  mCamera->ApertureMode = kFBApertureFocalLength;
+  Key(mCamera->FocalLength, {{0, {24.0}}, {100, {85.0}}});
+  Key(Animatable(lSource, "TimeCode"), {{0, {36000.0, 0.0}}, {100, {36000.0, 100.0}}});
   mHud->setCharacterTimecodeSource(lSource);
   mHud->setCameraTimecodeSource(lSource);
   Scene().SetTransport(true, true);

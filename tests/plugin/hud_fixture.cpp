@@ -213,6 +213,24 @@ void Set(FBComponent* pOwner, const char* pName, const FBColorAndAlpha& pValue) 
   }
 }
 
+FBPropertyAnimatable& Animatable(FBComponent* pOwner, const char* pName) {
+  FBProperty* lProperty = pOwner->PropertyList.Find(pName);
+  EXPECT_TRUE(lProperty) << pName;
+  return dynamic_cast<FBPropertyAnimatable&>(*lProperty);
+}
+
+void Key(FBPropertyAnimatable& pProperty,
+         const std::vector<std::pair<long long, std::vector<double>>>& pKeys,
+         FBInterpolation pInterpolation) {
+  pProperty.SetAnimated(true);
+  for (const auto& lKey : pKeys) {
+    FBTime lTime;
+    lTime.SetFrame(lKey.first);
+    std::vector<double> lValues = lKey.second;
+    pProperty.GetAnimationNode()->KeyAdd(lTime, lValues.data(), pInterpolation);
+  }
+}
+
 void HideAllItems(FBComponent* pHud) {
   for (const char* lName :
        {"Show Scene Frame", "Show Scene Timecode", "Show Character Timecode",

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "element/vexa_hud_element.h"
@@ -72,6 +73,13 @@ void Set(FBComponent* pOwner, const char* pName, int pValue);
 void Set(FBComponent* pOwner, const char* pName, double pValue);
 void Set(FBComponent* pOwner, const char* pName, const char* pValue);
 void Set(FBComponent* pOwner, const char* pName, const FBColorAndAlpha& pValue);
+
+// An animatable property by display name, and keys for it: one value per key
+// (four for a colour, a timecode's seconds and frames) at scene frames.
+FBPropertyAnimatable& Animatable(FBComponent* pOwner, const char* pName);
+void Key(FBPropertyAnimatable& pProperty,
+         const std::vector<std::pair<long long, std::vector<double>>>& pKeys,
+         FBInterpolation pInterpolation = kFBInterpolationLinear);
 
 // Turns every text item of the element off (the status item always draws).
 void HideAllItems(FBComponent* pHud);
