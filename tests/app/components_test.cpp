@@ -15,19 +15,6 @@ class ComponentsTest : public ::testing::Test {
   std::unique_ptr<fbhost::PluginLibrary> mLibrary;
 };
 
-TEST_F(ComponentsTest, CreatedComponentsAreCountedUntilDeleted) {
-  const int lLive = fbhost::LiveComponentCount();
-  FBComponent* lElement =
-      fbhost::CreateComponent(fbhost::kHUDElementGroup, "TestHUDElement", "hud");
-  ASSERT_NE(lElement, nullptr);
-  EXPECT_STREQ(lElement->ClassName(), "TestHUDElement");
-  EXPECT_STREQ(static_cast<const char*>(lElement->Name), "hud");
-  EXPECT_TRUE(lElement->Is(FBHUDElement::TypeInfo));
-  EXPECT_EQ(fbhost::LiveComponentCount(), lLive + 1);
-  fbhost::DeleteComponent(lElement);
-  EXPECT_EQ(fbhost::LiveComponentCount(), lLive);
-}
-
 TEST_F(ComponentsTest, RefusalsAndUnknownClassesGiveNothingAndLeakNothing) {
   const int lLive = fbhost::LiveComponentCount();
   EXPECT_EQ(fbhost::CreateComponent(fbhost::kHUDElementGroup, "TestHUDElement", "refuse"), nullptr);
@@ -36,10 +23,14 @@ TEST_F(ComponentsTest, RefusalsAndUnknownClassesGiveNothingAndLeakNothing) {
   EXPECT_EQ(fbhost::LiveComponentCount(), lLive);
 }
 
-TEST_F(ComponentsTest, DeletingTakesTheComponentOutOfTheListsHoldingIt) {
+TEST_F(ComponentsTest, ComponentsAreCountedUntilDeletedAndLeaveTheListsHoldingThem) {
+  const int lLive = fbhost::LiveComponentCount();
   FBComponent* lElement =
       fbhost::CreateComponent(fbhost::kHUDElementGroup, "TestHUDElement", "hud");
   ASSERT_NE(lElement, nullptr);
+  EXPECT_STREQ(lElement->ClassName(), "TestHUDElement");
+  EXPECT_STREQ(static_cast<const char*>(lElement->Name), "hud");
+  EXPECT_EQ(fbhost::LiveComponentCount(), lLive + 1);
   auto* lSources = dynamic_cast<FBPropertyListObject*>(lElement->PropertyList.Find("Sources"));
   ASSERT_NE(lSources, nullptr);
   FBComponent* lSource = new FBComponent(nullptr);
@@ -47,6 +38,7 @@ TEST_F(ComponentsTest, DeletingTakesTheComponentOutOfTheListsHoldingIt) {
   fbhost::DeleteComponent(lSource);
   EXPECT_EQ(lSources->GetCount(), 0);
   fbhost::DeleteComponent(lElement);
+  EXPECT_EQ(fbhost::LiveComponentCount(), lLive);
 }
 
 }  // namespace

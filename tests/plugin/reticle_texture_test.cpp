@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "hud_fixture.h"
@@ -43,8 +44,7 @@ TEST_F(ReticleTexture, HoldsThePictureAsRgbaBytesBottomRowFirst) {
   GLint lWidth = 0, lHeight = 0;
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &lWidth);
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &lHeight);
-  ASSERT_EQ(lWidth, 512);
-  ASSERT_EQ(lHeight, 512);
+  ASSERT_EQ(std::make_pair(lWidth, lHeight), std::make_pair(512, 512));
   std::vector<unsigned char> lBytes(512 * 512 * 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, lBytes.data());
@@ -54,18 +54,15 @@ TEST_F(ReticleTexture, HoldsThePictureAsRgbaBytesBottomRowFirst) {
   const QImage lPicture =
       QImage(":resources/reticle-15-circle.png").convertToFormat(QImage::Format_ARGB32);
   ASSERT_EQ(lPicture.size(), QSize(512, 512));
-  int lMismatches = 0;
-  for (int lRow = 0; lRow < 512; ++lRow) {
+  std::vector<unsigned char> lExpected;
+  for (int y = 511; y >= 0; --y) {
     for (int x = 0; x < 512; ++x) {
-      const QRgb lPixel = lPicture.pixel(x, 511 - lRow);
-      const unsigned char* lTexel = &lBytes[static_cast<size_t>((lRow * 512 + x) * 4)];
-      if (lTexel[0] != qRed(lPixel) || lTexel[1] != qGreen(lPixel) || lTexel[2] != qBlue(lPixel) ||
-          lTexel[3] != qAlpha(lPixel)) {
-        ++lMismatches;
-      }
+      const QRgb lPixel = lPicture.pixel(x, y);
+      for (int lChannel : {qRed(lPixel), qGreen(lPixel), qBlue(lPixel), qAlpha(lPixel)})
+        lExpected.push_back(static_cast<unsigned char>(lChannel));
     }
   }
-  EXPECT_EQ(lMismatches, 0);
+  EXPECT_TRUE(lBytes == lExpected);
 }
 
 TEST_F(ReticleTexture, IsReleasedOnlyInTheContextItWasMadeIn) {

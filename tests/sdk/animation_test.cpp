@@ -87,11 +87,15 @@ class Rig : public FBHUDElement {
          std::initializer_list<FBPropertyAnimatable*>{&Count, &Scale, &On, &Tint, &Stamp})
       lProperty->SetAnimated(true);
   }
-  void Key(FBPropertyAnimatable& pProperty, long long pFrame, std::vector<double> pData,
+  // Keys at scene frames, each with its values.
+  void Key(FBPropertyAnimatable& pProperty,
+           std::vector<std::pair<long long, std::vector<double>>> pKeys,
            FBInterpolation pInterpolation = kFBInterpolationLinear) {
-    FBTime lTime;
-    lTime.SetFrame(pFrame);
-    pProperty.GetAnimationNode()->KeyAdd(lTime, pData.data(), pInterpolation);
+    for (auto& lKey : pKeys) {
+      FBTime lTime;
+      lTime.SetFrame(lKey.first);
+      pProperty.GetAnimationNode()->KeyAdd(lTime, lKey.second.data(), pInterpolation);
+    }
   }
 
   FBPropertyAnimatableInt Count;
@@ -104,16 +108,10 @@ class Rig : public FBHUDElement {
 
 TEST_F(AnimationTest, ReadsGiveTheKeysValueAtTheScenesTime) {
   Rig lRig;
-  lRig.Key(lRig.Count, 0, {0});
-  lRig.Key(lRig.Count, 2, {3});
-  lRig.Key(lRig.Count, 4, {0});
-  lRig.Key(lRig.Count, 6, {-3});
-  lRig.Key(lRig.Scale, 0, {1.0});
-  lRig.Key(lRig.Scale, 4, {3.0});
-  lRig.Key(lRig.On, 0, {0}, kFBInterpolationCubic);
-  lRig.Key(lRig.On, 4, {1}, kFBInterpolationCubic);
-  lRig.Key(lRig.Tint, 0, {0.0, 1.0, 0.2, 1.0});
-  lRig.Key(lRig.Tint, 4, {1.0, 0.0, 0.2, 0.5});
+  lRig.Key(lRig.Count, {{0, {0}}, {2, {3}}, {4, {0}}, {6, {-3}}});
+  lRig.Key(lRig.Scale, {{0, {1.0}}, {4, {3.0}}});
+  lRig.Key(lRig.On, {{0, {0}}, {4, {1}}}, kFBInterpolationCubic);
+  lRig.Key(lRig.Tint, {{0, {0.0, 1.0, 0.2, 1.0}}, {4, {1.0, 0.0, 0.2, 0.5}}});
   GoTo(1);
   EXPECT_EQ(static_cast<int>(lRig.Count), 2);  // 1.5 rounds away from zero
   EXPECT_EQ(static_cast<double>(lRig.Scale), 1.5);
@@ -135,8 +133,7 @@ TEST_F(AnimationTest, ReadsGiveTheKeysValueAtTheScenesTime) {
 
 TEST_F(AnimationTest, AValueSetWithoutAKeyHoldsUntilTheTimeChanges) {
   Rig lRig;
-  lRig.Key(lRig.Count, 0, {10});
-  lRig.Key(lRig.Count, 10, {20});
+  lRig.Key(lRig.Count, {{0, {10}}, {10, {20}}});
   GoTo(5);
   lRig.Count = 99;
   EXPECT_EQ(static_cast<int>(lRig.Count), 99);
@@ -163,8 +160,7 @@ TEST_F(AnimationTest, ATimecodeCountsFramesAtTheScenesRateAndConnectionsFollowIt
   Rig lRig;
   // 09:41:12:03 at frame 0, one frame of timecode per scene frame.
   const double lStart = 9 * 3600 + 41 * 60 + 12;
-  lRig.Key(lRig.Stamp, 0, {lStart, 3});
-  lRig.Key(lRig.Stamp, 90, {lStart, 93});
+  lRig.Key(lRig.Stamp, {{0, {lStart, 3}}, {90, {lStart, 93}}});
   ASSERT_TRUE(lRig.Shown.ConnectSrc(&lRig.Stamp));
   for (long long lFrame : {0LL, 26LL, 27LL, 45LL, 90LL}) {
     GoTo(lFrame);
