@@ -46,9 +46,7 @@ FBPropertyListObject* PublishList(FBComponent* pOwner, const char* pName) {
 
 void SetInt(FBProperty& pProperty, int pValue) { pProperty.SetData(&pValue); }
 
-void SetText(FBProperty& pProperty, const char* pText) {
-  pProperty.SetData(&pText);
-}
+void SetText(FBProperty& pProperty, const char* pText) { pProperty.SetData(&pText); }
 
 }  // namespace
 

@@ -1,7 +1,7 @@
 #include "element_driver.h"
 
-#include <fbsdk/runtime.h>
 #include <fbhost/scene.h>
+#include <fbsdk/runtime.h>
 
 #include <cfloat>
 #include <cmath>

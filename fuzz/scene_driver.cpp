@@ -1,8 +1,8 @@
 #include "scene_driver.h"
 
-#include <fbsdk/runtime.h>
 #include <fbhost/scene.h>
 #include <fbhost/scene_file.h>
+#include <fbsdk/runtime.h>
 
 namespace vexafuzz {
 

@@ -9,8 +9,8 @@
 #include <fbhost/offscreen_viewer.h>
 #include <fbhost/plugin_loader.h>
 #include <fbhost/property_json.h>
-#include <fbsdk/runtime.h>
 #include <fbhost/scene.h>
+#include <fbsdk/runtime.h>
 
 #include <cstdint>
 #include <cstring>

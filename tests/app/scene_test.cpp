@@ -1,7 +1,7 @@
 #include <fbhost/components.h>
 #include <fbhost/plugin_loader.h>
-#include <fbsdk/runtime.h>
 #include <fbhost/scene.h>
+#include <fbsdk/runtime.h>
 #include <gtest/gtest.h>
 
 namespace {

@@ -1,8 +1,8 @@
 #pragma once
 // Fixture and event receivers shared by the SDK tests.
 
-#include <fbsdk/runtime.h>
 #include <fbsdk/fbsdk.h>
+#include <fbsdk/runtime.h>
 #include <gtest/gtest.h>
 
 #include <functional>
