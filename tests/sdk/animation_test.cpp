@@ -1,6 +1,7 @@
 // Keys: curve shapes against a model of each rule, and animated properties
 // read at the scene's time.
 
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -66,6 +67,13 @@ TEST_F(AnimationTest, CurvesFollowTheirInterpolationBetweenKeys) {
   // The published single-precision read agrees.
   FBTime lMiddle = Frame(5);
   EXPECT_FLOAT_EQ(lLinear.Evaluate(lMiddle), 5.0f);
+  // Keys at the ends of the time range: their span does not overflow.
+  FBFCurve lWide;
+  FBTime lEarliest(std::numeric_limits<kLongLong>::min()),
+      lLatest(std::numeric_limits<kLongLong>::max());
+  lWide.KeyAdd(lEarliest, 0.0, kFBInterpolationLinear);
+  lWide.KeyAdd(lLatest, 2.0, kFBInterpolationLinear);
+  EXPECT_NEAR(lWide.EvaluateDouble(0), 1.0, 1e-9);
   // Keying a time again replaces that key.
   FBTime lTen = Frame(10);
   EXPECT_EQ(lLinear.KeyAdd(lTen, 11.0, kFBInterpolationLinear), 1);

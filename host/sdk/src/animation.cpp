@@ -36,6 +36,16 @@ FBInterpolation FBFCurve::KeyGetInterpolation(int pIndex) const {
                                             : kFBInterpolationCubic;
 }
 
+namespace {
+
+// pTo - pFrom for pFrom < pTo, exact in 64 bits even for keys at the ends of
+// the time range, where the signed difference would overflow.
+double TickSpan(kLongLong pFrom, kLongLong pTo) {
+  return static_cast<double>(static_cast<kULongLong>(pTo) - static_cast<kULongLong>(pFrom));
+}
+
+}  // namespace
+
 // Clamped Catmull-Rom: flat at the ends and where the curve turns.
 double FBFCurve::Slope(size_t pIndex) const {
   if (pIndex == 0 || pIndex + 1 >= mKeys.size()) return 0.0;
@@ -43,7 +53,7 @@ double FBFCurve::Slope(size_t pIndex) const {
   const Key& lKey = mKeys[pIndex];
   const Key& lAfter = mKeys[pIndex + 1];
   if ((lKey.value - lBefore.value) * (lAfter.value - lKey.value) <= 0.0) return 0.0;
-  return (lAfter.value - lBefore.value) / static_cast<double>(lAfter.time - lBefore.time);
+  return (lAfter.value - lBefore.value) / TickSpan(lBefore.time, lAfter.time);
 }
 
 double FBFCurve::EvaluateDouble(kLongLong pTime, bool pStep) const {
@@ -56,9 +66,8 @@ double FBFCurve::EvaluateDouble(kLongLong pTime, bool pStep) const {
   const size_t lIndex = static_cast<size_t>(lAfter - mKeys.begin()) - 1;
   const Key& lA = mKeys[lIndex];
   const Key& lB = mKeys[lIndex + 1];
-  // Tick differences stay far inside a double's exact integers.
-  const double lSpan = static_cast<double>(lB.time - lA.time);
-  const double s = static_cast<double>(pTime - lA.time) / lSpan;
+  const double lSpan = TickSpan(lA.time, lB.time);
+  const double s = TickSpan(lA.time, pTime) / lSpan;
   switch (pStep ? kFBInterpolationConstant : lA.interpolation) {
     case kFBInterpolationConstant:
       return lA.value;
