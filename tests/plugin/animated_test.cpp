@@ -9,10 +9,9 @@ namespace {
 using vexatest::Animatable;
 using vexatest::HudTest;
 using vexatest::Key;
-using vexatest::Region;
 using vexatest::Set;
 
-const Region kWholeFrame{0, 0, 1919, 1079};
+const vexatest::Region kWholeFrame{0, 0, 1919, 1079};
 
 class Animated : public HudTest {
  protected:

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <list>
 
 namespace vexatest {
 
@@ -153,34 +154,29 @@ void HudTest::SetFrame(long long pFrame) { mScene->SetFrame(pFrame); }
 
 namespace {
 
-// A face of the bundle at a size with the bytes it reads from. Kept for the
-// program's life: its glyph textures belong to the shared viewer's context.
-struct ModelFace {
-  ModelFace(const char* pResource, unsigned pSize)
-      : bytes(Read(pResource)),
-        font(reinterpret_cast<const unsigned char*>(bytes.constData()),
-             static_cast<size_t>(bytes.size())) {
-    font.FaceSize(pSize, 72);
-  }
-  static QByteArray Read(const char* pResource) {
-    QFile lFile(pResource);
-    if (!lFile.open(QIODevice::ReadOnly)) ADD_FAILURE() << "no resource " << pResource;
-    return lFile.readAll();
-  }
-  QByteArray bytes;
-  FTTextureFont font;
-};
+// A face of the bundle at a size, kept for the program's life with the bytes
+// it reads from: its glyph textures belong to the shared viewer's context.
+FTFont& ModelFont(const char* pResource, unsigned pSize) {
+  QFile lFile(pResource);
+  if (!lFile.open(QIODevice::ReadOnly)) ADD_FAILURE() << "no resource " << pResource;
+  static std::list<QByteArray> sFaces;
+  const QByteArray& lBytes = sFaces.emplace_back(lFile.readAll());
+  FTFont* lFont = new FTTextureFont(reinterpret_cast<const unsigned char*>(lBytes.constData()),
+                                    static_cast<size_t>(lBytes.size()));
+  lFont->FaceSize(pSize, 72);
+  return *lFont;
+}
 
 }  // namespace
 
 FTFont& LabelFontModel() {
-  static ModelFace* const sFace = new ModelFace(":resources/Arial.ttf", 16);
-  return sFace->font;
+  static FTFont& sFont = ModelFont(":resources/Arial.ttf", 16);
+  return sFont;
 }
 
 void DrawTextModel(const char* pValue, int pX, int pY, const char* pLabel) {
-  static ModelFace* const sValueFace = new ModelFace(":resources/OratorStd.otf", 48);
-  sValueFace->font.Render(pValue, -1, FTPoint(pX, pY), FTPoint(-5.0, 0.0));
+  static FTFont& sValueFont = ModelFont(":resources/OratorStd.otf", 48);
+  sValueFont.Render(pValue, -1, FTPoint(pX, pY), FTPoint(-5.0, 0.0));
   if (pLabel) LabelFontModel().Render(pLabel, -1, FTPoint(pX + 5, pY - 16), FTPoint());
 }
 

@@ -1,7 +1,7 @@
 // Keys: curve shapes against a model of each rule, and animated properties
 // read at the scene's time.
 
-#include <limits>
+#include <climits>
 #include <utility>
 #include <vector>
 
@@ -69,8 +69,7 @@ TEST_F(AnimationTest, CurvesFollowTheirInterpolationBetweenKeys) {
   EXPECT_FLOAT_EQ(lLinear.Evaluate(lMiddle), 5.0f);
   // Keys at the ends of the time range: their span does not overflow.
   FBFCurve lWide;
-  FBTime lEarliest(std::numeric_limits<kLongLong>::min()),
-      lLatest(std::numeric_limits<kLongLong>::max());
+  FBTime lEarliest(LLONG_MIN), lLatest(LLONG_MAX);
   lWide.KeyAdd(lEarliest, 0.0, kFBInterpolationLinear);
   lWide.KeyAdd(lLatest, 2.0, kFBInterpolationLinear);
   EXPECT_NEAR(lWide.EvaluateDouble(0), 1.0, 1e-9);
