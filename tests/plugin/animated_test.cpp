@@ -65,27 +65,25 @@ TEST_F(Animated, ARunningSourceShowsItsStartPlusTheFramesPlayed) {
 
 TEST_F(Animated, KeyedLensesMoveTheFocalLengthText) {
   Set(mHud, "Show Focal Length", true);
-  // Focal-length mode shows the keyed focal length: 24 to 85 over 60 frames.
-  mCamera->ApertureMode = kFBApertureFocalLength;
-  Key(mCamera->FocalLength, {{0, {24.0}}, {60, {85.0}}});
-  const QImage lZoomed = At(30);
-  mCamera->FocalLength.SetAnimated(false);
-  mCamera->FocalLength = 54.5;
-  EXPECT_TRUE(vexatest::SameIn(At(30), lZoomed, kWholeFrame));
-  // Vertical mode derives it from the keyed field of view: 40 to 20 degrees.
-  mCamera->ApertureMode = kFBApertureVertical;
-  Key(mCamera->FieldOfView, {{0, {40.0}}, {60, {20.0}}});
-  const QImage lNarrowed = At(30);
-  mCamera->FieldOfView.SetAnimated(false);
-  mCamera->FieldOfView = 30.0;
-  EXPECT_TRUE(vexatest::SameIn(At(30), lNarrowed, kWholeFrame));
-  // Horizontal mode reads the other field of view.
-  mCamera->ApertureMode = kFBApertureHorizontal;
-  Key(mCamera->FieldOfViewX, {{0, {60.0}}, {60, {40.0}}});
-  const QImage lWide = At(15);
-  mCamera->FieldOfViewX.SetAnimated(false);
-  mCamera->FieldOfViewX = 55.0;
-  EXPECT_TRUE(vexatest::SameIn(At(15), lWide, kWholeFrame));
+  // Each aperture mode reads its own lens property; a keyed frame draws as
+  // the model's value between the keys does, set by hand.
+  const struct {
+    FBCameraApertureMode mode;
+    FBPropertyAnimatableDouble* lens;
+    double first, last;  // keyed at frames 0 and 60
+    long long frame;
+    double model;
+  } kCases[] = {{kFBApertureFocalLength, &mCamera->FocalLength, 24.0, 85.0, 30, 54.5},
+                {kFBApertureVertical, &mCamera->FieldOfView, 40.0, 20.0, 30, 30.0},
+                {kFBApertureHorizontal, &mCamera->FieldOfViewX, 60.0, 40.0, 15, 55.0}};
+  for (const auto& lCase : kCases) {
+    mCamera->ApertureMode = lCase.mode;
+    Key(*lCase.lens, {{0, {lCase.first}}, {60, {lCase.last}}});
+    const QImage lKeyed = At(lCase.frame);
+    lCase.lens->SetAnimated(false);
+    *lCase.lens = lCase.model;
+    EXPECT_TRUE(vexatest::SameIn(At(lCase.frame), lKeyed, kWholeFrame)) << lCase.mode;
+  }
 }
 
 }  // namespace
