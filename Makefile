@@ -1,6 +1,6 @@
 # Two entry points on a fresh Debian 12 machine:
-#   make run    installs what is missing, builds, renders the built-in scene to hud.png
-#   make test   installs what is missing, builds, runs every test
+#   make run    installs what the preview needs, builds it, renders the built-in scene to hud.png
+#   make test   installs what the tests need, builds everything, runs every test
 # QT=6 builds with Qt 6 instead of Qt 5, in build-qt6 unless BUILD says otherwise.
 QT ?= 5
 ifeq ($(QT),5)
@@ -17,13 +17,22 @@ FUZZ_SECONDS ?= 60
 # Sanitizer reports name functions and lines through LLVM's symbolizer.
 SYMBOLIZER := /usr/lib/llvm-14/bin/llvm-symbolizer
 
-.PHONY: all deps configure build run test test-sanitize bench fuzz leak-check sdk-check package \
+.PHONY: all deps deps-run configure configure-run build run test bench-burnin test-sanitize bench fuzz leak-check sdk-check package \
   mutants clean
+
+# The Debian packages each target needs (scripts/install-deps lists the groups).
+DEPS_QT := $(if $(filter 6,$(QT)),qt6)
 
 all: build
 
+deps-run:
+	bash scripts/install-deps run $(DEPS_QT)
+
 deps:
-	bash scripts/install-deps
+	bash scripts/install-deps test $(DEPS_QT)
+
+configure-run: deps-run
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXAHUD_QT_MAJOR=$(QT)
 
 configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXAHUD_QT_MAJOR=$(QT)
@@ -31,7 +40,9 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
-run: build
+# The preview and the plug-in it loads, nothing else.
+run: configure-run
+	cmake --build $(BUILD) -j$(JOBS) --target vexahud-preview
 	$(BUILD)/bin/vexahud-preview -o hud.png
 
 test: build
@@ -39,6 +50,7 @@ test: build
 
 # The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: deps
+	bash scripts/install-deps sanitize
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVEXAHUD_SANITIZE=ON \
 	  -DVEXAHUD_BUILD_BENCH=OFF
 	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
@@ -52,6 +64,10 @@ test-sanitize: deps
 bench: build
 	$(BUILD)/bin/vexahud-bench
 
+# Our burn-in against ffmpeg's transcode and ffmpeg's drawtext burn-in.
+bench-burnin: build
+	bash bench/burnin.sh $(BUILD)
+
 # Both libFuzzer targets, built with clang under AddressSanitizer and
 # UndefinedBehaviorSanitizer, each run for FUZZ_SECONDS. A crash, a sanitizer
 # report, a leak or a slow input fails the run and leaves the input in
@@ -62,6 +78,7 @@ FUZZ_ENV = ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:detect_odr_violation=0 \
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 FUZZ_RUN = -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 -timeout=30 -print_final_stats=1
 fuzz: deps
+	bash scripts/install-deps sanitize
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXAHUD_FUZZ=ON -DVEXAHUD_BUILD_TESTS=OFF \
 	  -DVEXAHUD_BUILD_BENCH=OFF
@@ -75,6 +92,7 @@ fuzz: deps
 # valgrind memcheck over the preview's built-in scene: fails on a definite leak,
 # or any memory error, outside what the graphics driver keeps for itself.
 leak-check: build
+	bash scripts/install-deps valgrind
 	valgrind --leak-check=full --show-leak-kinds=definite --errors-for-leak-kinds=definite \
 	  --keep-debuginfo=yes --num-callers=40 --error-exitcode=99 \
 	  --suppressions=$(SUPPRESSIONS)/valgrind.supp \

@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include <fbhost/scene_file.h>
+#include <media/movie_writer.h>
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
@@ -8,12 +9,15 @@
 namespace {
 
 const char kDescription[] =
-    "Renders the Vexa HUD of a scene file, or of the built-in scene, to PNG through the\n"
-    "stand-in host: the plug-in is loaded as a host loads it and draws every element.\n"
+    "Renders the Vexa HUD of a scene file, or of the built-in scene, to PNG or a movie\n"
+    "through the stand-in host: the plug-in is loaded as a host loads it and draws every\n"
+    "element, over footage when there is some.\n"
     "\n"
     "Exit status: 0 done; 1 rendering failed (no OpenGL context, no plug-in, an element\n"
-    "the plug-in refused, an output that could not be written); 2 bad command line or\n"
-    "scene file.";
+    "the plug-in refused, a write that failed while rendering, footage that broke off\n"
+    "mid-way); 2 bad command line, scene file or footage, or an output that cannot be\n"
+    "written where it is asked for (a missing folder, a folder, the footage itself),\n"
+    "found before anything is written; 130 interrupted.";
 
 bool ParseFrames(const QString& pText, PreviewOptions* pOptions, std::string* pError) {
   static const QRegularExpression kForm("^(-?[0-9]{1,12})-(-?[0-9]{1,12})$");
@@ -63,14 +67,26 @@ CommandLine ParseCommandLine(const QStringList& pArguments, PreviewOptions* pOpt
                                 "[SCENE]");
   const QCommandLineOption lOutput(
       {"o", "output"},
-      "PNG to write (default hud.png); with --frames, a pattern such as out/frame_%04d.png "
-      "(default hud_%04d.png).",
+      "PNG to write (default hud.png); with --frames or footage, a pattern such as "
+      "out/frame_%04d.png (default hud_%04d.png); or a movie: .mov, .mp4 or .mkv.",
       "PATH");
   const QCommandLineOption lFrames(
       "frames",
-      "Render frames A to B, one image each; the system clock advances 1000/fps ms a frame. "
-      "Without it, one frame at the scene's current frame.",
+      "Render frames A to B, one image each; the system clock advances one frame a frame. "
+      "Without it, one frame at the scene's current frame, or every frame of the footage. "
+      "With footage, A and B are the footage's own frame numbers.",
       "A-B");
+  const QCommandLineOption lFootage(
+      "footage",
+      "Footage to draw the HUD over: a movie, or an image sequence such as plate.%04d.png or "
+      "plate.####.dpx. Overrides the scene's background.",
+      "PATH");
+  const QCommandLineOption lFootageTimecode(
+      "footage-timecode",
+      "Where the footage's timecode comes from: auto (default), track, ltc or none.", "FROM");
+  const QCommandLineOption lCodec("codec", "A movie's codec: h264 (default), prores or ffv1.",
+                                  "CODEC");
+  const QCommandLineOption lCrf("crf", "h264's constant rate factor, 0 to 51 (default 18).", "N");
   const QCommandLineOption lSize("size", "Viewport size, overriding the scene's.", "WxH");
   const QCommandLineOption lPlugin("plugin",
                                    "Plug-in library to load (default: the one beside this "
@@ -84,13 +100,14 @@ CommandLine ParseCommandLine(const QStringList& pArguments, PreviewOptions* pOpt
                                  "List each element's own properties (name, kind, value) and "
                                  "render nothing.");
   const QCommandLineOption lStrip("strip",
-                                  "With --frames, also write a few of the frames, evenly spaced "
-                                  "from the first to the last, side by side at half size.",
+                                  "With --frames or footage, also write a few of the frames, "
+                                  "evenly spaced from the first to the last, side by side at "
+                                  "half size.",
                                   "PATH");
   const QCommandLineOption lStripFrames(
       "strip-frames", "How many frames the strip shows (2 to 16, default 4).", "N");
-  for (const QCommandLineOption& lOption :
-       {lOutput, lFrames, lSize, lPlugin, lSave, lList, lStrip, lStripFrames})
+  for (const QCommandLineOption& lOption : {lOutput, lFrames, lSize, lPlugin, lSave, lList, lStrip,
+                                            lStripFrames, lFootage, lFootageTimecode, lCodec, lCrf})
     lParser.addOption(lOption);
 
   if (!lParser.parse(pArguments)) {
@@ -115,16 +132,55 @@ CommandLine ParseCommandLine(const QStringList& pArguments, PreviewOptions* pOpt
     return CommandLine::kBad;
   if (lParser.isSet(lSize) && !ParseSize(lParser.value(lSize), pOptions, pText))
     return CommandLine::kBad;
-  if (lParser.isSet(lOutput)) {
+  pOptions->outputGiven = lParser.isSet(lOutput);
+  if (pOptions->outputGiven) {
     pOptions->output = lParser.value(lOutput).toStdString();
   } else if (pOptions->frames) {
     pOptions->output = "hud_%04d.png";
   }
-  if (pOptions->frames) {
+  pOptions->movie = media::IsMoviePath(pOptions->output);
+  if (!pOptions->movie) {
     std::string lError;
     pOptions->pattern = FramePattern::Parse(pOptions->output, &lError);
-    if (!pOptions->pattern) {
+    if (!pOptions->pattern && pOptions->frames) {
       *pText = "--output " + lError;
+      return CommandLine::kBad;
+    }
+  }
+  if (lParser.isSet(lFootage)) {
+    pOptions->footage = lParser.value(lFootage).toStdString();
+    if (pOptions->footage.empty()) {
+      *pText = "--footage: expected a path";
+      return CommandLine::kBad;
+    }
+  }
+  if (lParser.isSet(lFootageTimecode)) {
+    const std::string lOrigin = lParser.value(lFootageTimecode).toStdString();
+    if (!fbhost::IsFootageTimecodeOrigin(lOrigin)) {
+      *pText = "--footage-timecode: expected auto, track, ltc or none, got '" + lOrigin + "'";
+      return CommandLine::kBad;
+    }
+    pOptions->footageTimecode = lOrigin;
+  }
+  if ((lParser.isSet(lCodec) || lParser.isSet(lCrf)) && !pOptions->movie) {
+    *pText = std::string(lParser.isSet(lCodec) ? "--codec" : "--crf") +
+             ": needs a movie output (.mov, .mp4 or .mkv)";
+    return CommandLine::kBad;
+  }
+  if (lParser.isSet(lCodec)) {
+    pOptions->codec = lParser.value(lCodec).toStdString();
+    media::VideoCodec lCodecKind;
+    if (!media::ParseVideoCodec(pOptions->codec, &lCodecKind)) {
+      *pText = "--codec: expected h264, prores or ffv1, got '" + pOptions->codec + "'";
+      return CommandLine::kBad;
+    }
+  }
+  if (lParser.isSet(lCrf)) {
+    bool lNumber = false;
+    pOptions->crf = lParser.value(lCrf).toInt(&lNumber);
+    if (!lNumber || pOptions->crf < 0 || pOptions->crf > 51 || pOptions->codec != "h264") {
+      *pText = "--crf: expected a whole number from 0 to 51, with --codec h264, got '" +
+               lParser.value(lCrf).toStdString() + "'";
       return CommandLine::kBad;
     }
   }
@@ -139,13 +195,13 @@ CommandLine ParseCommandLine(const QStringList& pArguments, PreviewOptions* pOpt
   if (lParser.isSet(lPlugin)) pOptions->plugin = lParser.value(lPlugin).toStdString();
   if (lParser.isSet(lSave)) pOptions->saveScene = lParser.value(lSave).toStdString();
   if (lParser.isSet(lStrip)) {
-    if (!pOptions->frames) {
-      *pText = "--strip: needs --frames";
-      return CommandLine::kBad;
-    }
     pOptions->strip = lParser.value(lStrip).toStdString();
   }
   if (lParser.isSet(lStripFrames)) {
+    if (!lParser.isSet(lStrip)) {
+      *pText = "--strip-frames: needs --strip";
+      return CommandLine::kBad;
+    }
     bool lNumber = false;
     const int lCount = lParser.value(lStripFrames).toInt(&lNumber);
     if (!lNumber || lCount < 2 || lCount > 16) {

@@ -10,7 +10,13 @@
 struct PreviewOptions {
   std::string scene;  // empty for the built-in scene
   std::string output = "hud.png";
-  std::optional<FramePattern> pattern;  // with --frames
+  bool outputGiven = false;
+  std::optional<FramePattern> pattern;  // an output with a frame-number conversion
+  bool movie = false;                   // the output is a movie (.mov, .mp4, .mkv)
+  std::string codec = "h264";
+  int crf = 18;
+  std::string footage;          // overrides the scene's background when set
+  std::string footageTimecode;  // empty: the scene's footage entry decides
   long long firstFrame = 0;
   long long lastFrame = 0;
   bool frames = false;

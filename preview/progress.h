@@ -1,5 +1,8 @@
 #pragma once
-// A one-line progress bar on standard error, shown only when it is a terminal.
+// A one-line progress bar on standard error, shown only when it is a
+// terminal: frames done, frames a second, and the time left.
+
+#include <chrono>
 
 class ProgressBar {
  public:
@@ -10,4 +13,5 @@ class ProgressBar {
  private:
   long long mTotal;
   bool mShown;
+  std::chrono::steady_clock::time_point mStart;
 };

@@ -1,59 +1,13 @@
 #include <fbhost/property_json.h>
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
 #include <QImage>
-#include <QProcess>
-#include <QTemporaryDir>
+
+#include "preview_fixture.h"
 
 namespace {
 
 using fbhost::SceneJson;
-
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-class PreviewTest : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(mDir.isValid()); }
-
-  Outcome Preview(const QStringList& pArguments, const QProcessEnvironment& pEnvironment =
-                                                     QProcessEnvironment::systemEnvironment()) {
-    QProcess lProcess;
-    lProcess.setWorkingDirectory(mDir.path());
-    lProcess.setProcessEnvironment(pEnvironment);
-    lProcess.start(VEXAHUD_PREVIEW, pArguments);
-    Outcome lRun;
-    const bool lFinished = lProcess.waitForFinished(300000);
-    if (lFinished && lProcess.exitStatus() == QProcess::NormalExit)
-      lRun.status = lProcess.exitCode();
-    lRun.out = lProcess.readAllStandardOutput().toStdString();
-    lRun.err = lProcess.readAllStandardError().toStdString();
-    return lRun;
-  }
-
-  QString Write(const QString& pName, const std::string& pText) {
-    QFile lFile(mDir.filePath(pName));
-    EXPECT_TRUE(lFile.open(QIODevice::WriteOnly));
-    lFile.write(pText.data(), static_cast<qint64>(pText.size()));
-    return pName;
-  }
-  std::string Read(const QString& pName) {
-    QFile lFile(mDir.filePath(pName));
-    EXPECT_TRUE(lFile.open(QIODevice::ReadOnly)) << pName.toStdString();
-    return lFile.readAll().toStdString();
-  }
-  QStringList Files() const {
-    return QDir(mDir.path())
-        .entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-  }
-
-  QTemporaryDir mDir;
-};
 
 std::string Example(const char* pName) {
   return std::string(VEXAHUD_SOURCE_DIR) + "/examples/" + pName;
@@ -104,8 +58,9 @@ TEST_F(PreviewTest, FramesWriteOneImageEachAndLeaveTheSceneAtTheLast) {
 TEST_F(PreviewTest, HelpVersionAndListingRenderNothing) {
   Outcome lRun = Preview({"--help"});
   EXPECT_EQ(lRun.status, 0);
-  for (const char* lOption : {"--output", "--frames", "--size", "--plugin", "--save-scene",
-                              "--strip", "--list-properties", "--version"}) {
+  for (const char* lOption :
+       {"--output", "--frames", "--size", "--plugin", "--save-scene", "--strip",
+        "--list-properties", "--version", "--footage", "--footage-timecode", "--codec"}) {
     EXPECT_NE(lRun.out.find(lOption), std::string::npos) << lOption;
   }
   lRun = Preview({"--version"});
@@ -160,7 +115,11 @@ TEST_F(PreviewTest, BadInputsExitTwoNamingThePlaceAndWriteNothing) {
       {{"-o", "nowhere/hud.png"}, "--output 'nowhere/hud.png': no folder"},
       {{"--save-scene", "nowhere/s.json"}, "--save-scene 'nowhere/s.json': no folder"},
       {{"--strip", "s.png"}, "--strip: needs --frames"},
-      {{"--frames", "1-2", "-o", "f%d.png", "--strip-frames", "1"}, "--strip-frames: expected"},
+      {{"--frames", "1-2", "-o", "f%d.png", "--strip", "s.png", "--strip-frames", "1"},
+       "--strip-frames: expected"},
+      {{"--frames", "1-2", "-o", "f%d.png", "--strip-frames", "3"},
+       "--strip-frames: needs --strip"},
+      {{"."}, ".: cannot read the file: it is a folder"},
   };
   for (const auto& lCase : kCases) {
     const Outcome lRun = Preview(lCase.arguments);

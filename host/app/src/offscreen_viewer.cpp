@@ -182,9 +182,61 @@ struct OffscreenViewer::Impl {
   int textureWidth = 0;  // the viewport size the texture was scaled to; 0 when stale
   int textureHeight = 0;
 
+  // Footage: one texture the size of the frame, refilled for every frame.
+  bool footage = false;
+  GLuint footageTexture = 0;
+  int footageWidth = 0;
+  int footageHeight = 0;
+
   bool Allocate(int pWidth, int pHeight);
   void DrawPicture();
+  void DrawFootage();
 };
+
+namespace {
+
+// Draws the bound 2D texture over the current viewport, row 0 at the top.
+void DrawTexturedQuad() {
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  glMatrixMode(GL_TEXTURE);
+  glPushMatrix();
+  glLoadIdentity();
+  for (GLenum lCap : {GL_DEPTH_TEST, GL_STENCIL_TEST, GL_BLEND, GL_ALPHA_TEST, GL_LIGHTING,
+                      GL_CULL_FACE, GL_FOG, GL_SCISSOR_TEST})
+    glDisable(lCap);
+  glEnable(GL_TEXTURE_2D);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+  glBegin(GL_QUADS);
+  glTexCoord2f(0.0f, 1.0f);
+  glVertex2f(-1.0f, -1.0f);
+  glTexCoord2f(1.0f, 1.0f);
+  glVertex2f(1.0f, -1.0f);
+  glTexCoord2f(1.0f, 0.0f);
+  glVertex2f(1.0f, 1.0f);
+  glTexCoord2f(0.0f, 0.0f);
+  glVertex2f(-1.0f, 1.0f);
+  glEnd();
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+}
+
+void SetUnpackedRows() {
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+  glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+}
+
+}  // namespace
 
 bool OffscreenViewer::Impl::Allocate(int pWidth, int pHeight) {
   while (glGetError() != GL_NO_ERROR) {
@@ -209,10 +261,7 @@ void OffscreenViewer::Impl::DrawPicture() {
             .convertToFormat(QImage::Format_RGBX8888);
     if (!pictureTexture) glGenTextures(1, &pictureTexture);
     glBindTexture(GL_TEXTURE_2D, pictureTexture);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    SetUnpackedRows();
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
@@ -222,39 +271,32 @@ void OffscreenViewer::Impl::DrawPicture() {
     textureWidth = width;
     textureHeight = height;
   }
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_TEXTURE);
-  glPushMatrix();
-  glLoadIdentity();
-  for (GLenum lCap : {GL_DEPTH_TEST, GL_STENCIL_TEST, GL_BLEND, GL_ALPHA_TEST, GL_LIGHTING,
-                      GL_CULL_FACE, GL_FOG, GL_SCISSOR_TEST})
-    glDisable(lCap);
-  glEnable(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, pictureTexture);
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-  // The picture's first row is its top: texture row 0 goes to the top edge.
-  glBegin(GL_QUADS);
-  glTexCoord2f(0.0f, 1.0f);
-  glVertex2f(-1.0f, -1.0f);
-  glTexCoord2f(1.0f, 1.0f);
-  glVertex2f(1.0f, -1.0f);
-  glTexCoord2f(1.0f, 0.0f);
-  glVertex2f(1.0f, 1.0f);
-  glTexCoord2f(0.0f, 0.0f);
-  glVertex2f(-1.0f, 1.0f);
-  glEnd();
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
+  DrawTexturedQuad();
   glPopClientAttrib();
+  glPopAttrib();
+}
+
+void OffscreenViewer::Impl::DrawFootage() {
+  if (!footageTexture) return;
+  // The largest rectangle of the frame's aspect that fits, centred; 64-bit
+  // products, since both sides may reach the viewer's limit.
+  const long long lW = width, lH = height, lFw = footageWidth, lFh = footageHeight;
+  long long lFitW = lW, lFitH = lH;
+  if (lW * lFh > lH * lFw) {
+    lFitW = std::max(1LL, (lH * lFw * 2 + lFh) / (2 * lFh));
+  } else {
+    lFitH = std::max(1LL, (lW * lFh * 2 + lFw) / (2 * lFw));
+  }
+  glPushAttrib(GL_ALL_ATTRIB_BITS);
+  glViewport(static_cast<GLint>((lW - lFitW) / 2), static_cast<GLint>((lH - lFitH) / 2),
+             static_cast<GLsizei>(lFitW), static_cast<GLsizei>(lFitH));
+  glBindTexture(GL_TEXTURE_2D, footageTexture);
+  // One texel a pixel at the frame's own size; filtered when scaled.
+  const GLint lFilter = lFitW == lFw && lFitH == lFh ? GL_NEAREST : GL_LINEAR;
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, lFilter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, lFilter);
+  DrawTexturedQuad();
   glPopAttrib();
 }
 
@@ -311,6 +353,7 @@ OffscreenViewer::~OffscreenViewer() {
   if (eglMakeCurrent(lImpl.display, EGL_NO_SURFACE, EGL_NO_SURFACE, lImpl.context) &&
       lImpl.gl.DeleteFramebuffers) {
     if (lImpl.pictureTexture) glDeleteTextures(1, &lImpl.pictureTexture);
+    if (lImpl.footageTexture) glDeleteTextures(1, &lImpl.footageTexture);
     lImpl.gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
     lImpl.gl.DeleteFramebuffers(1, &lImpl.framebuffer);
     lImpl.gl.DeleteRenderbuffers(1, &lImpl.colour);
@@ -348,11 +391,40 @@ void OffscreenViewer::SetBackground(double pRed, double pGreen, double pBlue) {
   mImpl->background[1] = pGreen;
   mImpl->background[2] = pBlue;
   mImpl->picture = QImage();
+  mImpl->footage = false;
 }
 
 void OffscreenViewer::SetBackgroundImage(const QImage& pImage) {
   mImpl->picture = pImage;
   mImpl->textureWidth = 0;
+  mImpl->footage = false;
+}
+
+bool OffscreenViewer::SetBackgroundFrame(const unsigned char* pRgba, int pWidth, int pHeight) {
+  Impl& lImpl = *mImpl;
+  if (!pRgba || pWidth <= 0 || pHeight <= 0 || pWidth > lImpl.maxSide || pHeight > lImpl.maxSide)
+    return false;
+  MakeCurrent();
+  glPushAttrib(GL_TEXTURE_BIT);
+  glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+  SetUnpackedRows();
+  if (!lImpl.footageTexture) glGenTextures(1, &lImpl.footageTexture);
+  glBindTexture(GL_TEXTURE_2D, lImpl.footageTexture);
+  if (lImpl.footageWidth != pWidth || lImpl.footageHeight != pHeight) {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pWidth, pHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, pRgba);
+    lImpl.footageWidth = pWidth;
+    lImpl.footageHeight = pHeight;
+  } else {
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, pWidth, pHeight, GL_RGBA, GL_UNSIGNED_BYTE, pRgba);
+  }
+  glPopClientAttrib();
+  glPopAttrib();
+  lImpl.picture = QImage();
+  lImpl.background[0] = lImpl.background[1] = lImpl.background[2] = 0.0;
+  lImpl.footage = true;
+  return true;
 }
 
 void OffscreenViewer::RenderFrame(const std::vector<ORSDK2014::FBHUDElement*>& pElements,
@@ -375,6 +447,7 @@ void OffscreenViewer::RenderFrame(const std::vector<ORSDK2014::FBHUDElement*>& p
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   glPopAttrib();
   if (!lImpl.picture.isNull()) lImpl.DrawPicture();
+  if (lImpl.footage) lImpl.DrawFootage();
 
   // The rendering-pipeline event carries the render stages only: 4 before the
   // views are drawn, 5 after them.
@@ -395,6 +468,13 @@ QImage OffscreenViewer::ReadPixels() {
   Impl& lImpl = *mImpl;
   QImage lImage(lImpl.width, lImpl.height, QImage::Format_RGBA8888);
   if (lImage.isNull()) return lImage;
+  ReadPixelsBottomUp(lImage.bits());
+  // OpenGL hands the bottom row first.
+  return lImage.mirrored(false, true);
+}
+
+void OffscreenViewer::ReadPixelsBottomUp(unsigned char* pRgba) {
+  Impl& lImpl = *mImpl;
   MakeCurrent();
   lImpl.gl.BindFramebuffer(GL_FRAMEBUFFER, lImpl.framebuffer);
   glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
@@ -403,10 +483,8 @@ QImage OffscreenViewer::ReadPixels() {
   glPixelStorei(GL_PACK_SKIP_ROWS, 0);
   glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
   glReadBuffer(GL_COLOR_ATTACHMENT0);
-  glReadPixels(0, 0, lImpl.width, lImpl.height, GL_RGBA, GL_UNSIGNED_BYTE, lImage.bits());
+  glReadPixels(0, 0, lImpl.width, lImpl.height, GL_RGBA, GL_UNSIGNED_BYTE, pRgba);
   glPopClientAttrib();
-  // OpenGL hands the bottom row first.
-  return lImage.mirrored(false, true);
 }
 
 }  // namespace fbhost

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace fbhost {
 
@@ -147,6 +148,18 @@ void Scene::SetPlayRange(long long pStartFrame, long long pStopFrame) {
 
 void Scene::SetCurrentTake(FBTake* pTake) { fbhost::SetCurrentTake(pTake); }
 void Scene::SetCurrentCamera(FBCamera* pCamera) { fbhost::SetCurrentCamera(pCamera); }
+
+void Scene::SetTimeAfterStart(double pSeconds) {
+  FBTime lOffset;
+  lOffset.SetSecondDouble(pSeconds);
+  const kLongLong lStart = PlayStart().Get();
+  kLongLong lTime = 0;
+  // Saturate rather than overflow for a range's start near the end of time.
+  if (__builtin_add_overflow(lStart, lOffset.Get(), &lTime))
+    lTime = lOffset.Get() > 0 ? std::numeric_limits<kLongLong>::max()
+                              : std::numeric_limits<kLongLong>::min();
+  SetLocalTime(FBTime(lTime));
+}
 
 void Scene::SetSystemTimeSeconds(double pSeconds) {
   FBTime lTime;

@@ -33,6 +33,7 @@ class Builder {
                                   const std::vector<SceneDescription::CustomProperty>& pProperties,
                                   const std::string& pPlace);
   BuildResult AddCamera();
+  BuildResult AddFootageObject();
   BuildResult AddElement(const char* pEntry, size_t pIndex);
   // Finds a property the element publishes after those of the HUD-element base.
   FBProperty* OwnProperty(FBHUDElement* pElement, const std::string& pName) const;
@@ -91,6 +92,25 @@ BuildResult Builder::AddCamera() {
       AddCustomProperties(lCamera, lSettings.properties, "camera.properties");
   mTarget.SetCurrentCamera(lCamera);
   return lResult;
+}
+
+// The footage as a timecode source, as a host shows a timecode stream: an
+// object whose timecode property the program feeding the frames keeps current.
+BuildResult Builder::AddFootageObject() {
+  const std::string& lName = mScene.background.footage.object;
+  if (mTarget.FindComponent(lName.c_str())) {
+    return Fail(BuildResult::kBadScene, "background.object",
+                Quoted(lName) + " is the name of another object or the camera");
+  }
+  FBComponent* lObject = mTarget.AddObject(lName.c_str());
+  FBProperty* lTimecode =
+      mTarget.AddCustomProperty(lObject, kFootageTimecodeProperty, kFBPT_TimeCode);
+  if (!lTimecode)
+    return Fail(BuildResult::kBadScene, "background", "cannot give the footage a timecode");
+  FBTimeCode lZero(FBTimeCode::PAL_25);
+  lZero.SetTimeCode(0, 0, 0, 0.0f);
+  lTimecode->SetData(&lZero);
+  return BuildResult::kBuilt;
 }
 
 FBProperty* Builder::OwnProperty(FBHUDElement* pElement, const std::string& pName) const {
@@ -159,6 +179,10 @@ BuildResult Builder::Build(const char* pEntry) {
         lObject, lSettings.properties, "objects[" + std::to_string(i) + "].properties");
     if (lResult != BuildResult::kBuilt) return lResult;
   }
+  if (mScene.background.kind == SceneDescription::BackgroundKind::kFootage) {
+    const BuildResult lResult = AddFootageObject();
+    if (lResult != BuildResult::kBuilt) return lResult;
+  }
   for (size_t i = 0; i < mScene.elements.size(); ++i) {
     const BuildResult lResult = AddElement(pEntry, i);
     if (lResult != BuildResult::kBuilt) return lResult;
@@ -185,6 +209,9 @@ void ApplyBackground(const SceneDescription& pScene, OffscreenViewer& pViewer) {
       break;
     case SceneDescription::BackgroundKind::kPicture:
       pViewer.SetBackgroundImage(lBackground.picture);
+      break;
+    case SceneDescription::BackgroundKind::kFootage:
+      pViewer.SetBackground(0.0, 0.0, 0.0);
       break;
   }
 }

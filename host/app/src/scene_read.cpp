@@ -21,7 +21,16 @@ namespace fbhost {
 
 using namespace ORSDK2014;
 
+const char* const kFootageTimecodeProperty = "Timecode";
+
+bool IsFootageTimecodeOrigin(const std::string& pText) {
+  return pText == "auto" || pText == "track" || pText == "ltc" || pText == "none";
+}
+
 namespace {
+
+// Audio channels counted over all of a file's audio streams.
+const long long kMaxLtcChannel = 255;
 
 // A key as a place names it: plain when it is one of the format's own words,
 // quoted when it is a property's name or not a word.
@@ -134,6 +143,9 @@ class Reader {
   bool Objects(const SceneJson& pValue, SceneDescription* pScene);
   bool Elements(const SceneJson& pValue, SceneDescription* pScene);
   bool Background(const SceneJson& pValue, SceneDescription* pScene);
+  bool Footage(const SceneJson& pValue, SceneDescription* pScene);
+  // pPath taken from the scene file's folder when relative.
+  std::string AbsolutePath(const std::string& pPath) const;
 
   std::string mSource;
   std::string mBaseDir;
@@ -365,10 +377,48 @@ bool Reader::Elements(const SceneJson& pValue, SceneDescription* pScene) {
   return true;
 }
 
+bool Reader::Footage(const SceneJson& pValue, SceneDescription* pScene) {
+  if (!Object(pValue, "background", {"footage", "object", "timecode", "ltc_channel"})) return false;
+  SceneDescription::Background lBackground;
+  const SceneJson& lPath = pValue["footage"];
+  if (!lPath.is_string() || lPath.get_ref<const std::string&>().empty() ||
+      lPath.get_ref<const std::string&>().find('\0') != std::string::npos)
+    return FailGot("background.footage", "expected the footage's path", lPath);
+  lBackground.kind = SceneDescription::BackgroundKind::kFootage;
+  lBackground.path = AbsolutePath(lPath.get<std::string>());
+  SceneDescription::Footage& lFootage = lBackground.footage;
+  if (pValue.contains("object") && !Name(pValue["object"], "background.object", &lFootage.object)) {
+    return false;
+  }
+  if (pValue.contains("timecode")) {
+    const SceneJson& lOrigin = pValue["timecode"];
+    if (!lOrigin.is_string() || !IsFootageTimecodeOrigin(lOrigin.get<std::string>())) {
+      return FailGot("background.timecode", "expected \"auto\", \"track\", \"ltc\" or \"none\"",
+                     lOrigin);
+    }
+    lFootage.timecode = lOrigin.get<std::string>();
+  }
+  long long lChannel = 0;
+  if (pValue.contains("ltc_channel")) {
+    if (!Integer(pValue["ltc_channel"], "background.ltc_channel", 0, kMaxLtcChannel, &lChannel))
+      return false;
+    lFootage.ltcChannel = static_cast<int>(lChannel);
+  }
+  pScene->background = lBackground;
+  return true;
+}
+
+std::string Reader::AbsolutePath(const std::string& pPath) const {
+  return QDir::cleanPath(
+             QDir(QString::fromStdString(mBaseDir)).absoluteFilePath(QString::fromStdString(pPath)))
+      .toStdString();
+}
+
 bool Reader::Background(const SceneJson& pValue, SceneDescription* pScene) {
   SceneDescription::Background& lBackground = pScene->background;
   const char* lExpected =
-      "expected [r, g, b] with each from 0 to 1, a picture's path, or {\"plate\": \"neutral\"}";
+      "expected [r, g, b] with each from 0 to 1, a picture's path, {\"plate\": \"neutral\"} or "
+      "{\"footage\": PATH}";
   if (pValue.is_array()) {
     if (pValue.size() != 3) return FailGot("background", lExpected, pValue);
     for (size_t i = 0; i < 3; ++i) {
@@ -380,6 +430,7 @@ bool Reader::Background(const SceneJson& pValue, SceneDescription* pScene) {
     lBackground.path.clear();
     return true;
   }
+  if (pValue.is_object() && pValue.contains("footage")) return Footage(pValue, pScene);
   if (pValue.is_object()) {
     if (!Object(pValue, "background", {"plate"})) return false;
     if (pValue.value("plate", SceneJson()) != "neutral")
@@ -390,9 +441,7 @@ bool Reader::Background(const SceneJson& pValue, SceneDescription* pScene) {
   }
   if (!pValue.is_string() || pValue.get_ref<const std::string&>().empty())
     return FailGot("background", lExpected, pValue);
-  const QString lPath =
-      QDir::cleanPath(QDir(QString::fromStdString(mBaseDir))
-                          .absoluteFilePath(QString::fromStdString(pValue.get<std::string>())));
+  const QString lPath = QString::fromStdString(AbsolutePath(pValue.get<std::string>()));
   QImageReader lReader(lPath);
   QImage lPicture = lReader.read();
   if (lPicture.isNull()) {
@@ -433,6 +482,8 @@ bool Reader::Read(const std::string& pText, SceneDescription* pScene, std::strin
                   lRoot["format"]);
   }
   lOk = lOk && (!lRoot.contains("viewport") || Viewport(lRoot["viewport"], &lScene));
+  lScene.hasFps = lRoot.contains("fps");
+  lScene.hasTransport = lRoot.contains("transport");
   lOk = lOk && (!lRoot.contains("fps") ||
                 Number(lRoot["fps"], "fps", kMinFrameRate, kMaxFrameRate, false, &lScene.fps));
   lOk = lOk && (!lRoot.contains("transport") || Transport(lRoot["transport"], &lScene));
@@ -502,6 +553,11 @@ bool ParseScene(const std::string& pText, const std::string& pSource, const std:
 }
 
 bool ReadSceneFile(const std::string& pPath, SceneDescription* pScene, std::string* pError) {
+  // Reading a folder as a stream throws rather than failing.
+  if (QFileInfo(QString::fromStdString(pPath)).isDir()) {
+    if (pError) *pError = pPath + ": cannot read the file: it is a folder";
+    return false;
+  }
   std::ifstream lFile(pPath, std::ios::binary);
   std::string lText;
   if (lFile) lText.assign(std::istreambuf_iterator<char>(lFile), std::istreambuf_iterator<char>());

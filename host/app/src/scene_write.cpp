@@ -65,8 +65,13 @@ SceneDescription DescribeScene(const Scene& pScene, const SceneDescription& pSet
     lCamera.properties = Customs(pScene, lCurrent);
     lScene.camera = lCamera;
   }
-  for (FBComponent* lObject : pScene.Objects())
-    lScene.objects.push_back({static_cast<const char*>(lObject->Name), Customs(pScene, lObject)});
+  // The footage's object comes from the background entry, not from the list.
+  const bool lFootage = pSettings.background.kind == SceneDescription::BackgroundKind::kFootage;
+  for (FBComponent* lObject : pScene.Objects()) {
+    const std::string lName = static_cast<const char*>(lObject->Name);
+    if (lFootage && lName == pSettings.background.footage.object) continue;
+    lScene.objects.push_back({lName, Customs(pScene, lObject)});
+  }
   for (FBHUDElement* lElement : pScene.Elements()) {
     SceneDescription::Element lDescription;
     lDescription.name = static_cast<const char*>(lElement->Name);
@@ -132,6 +137,15 @@ SceneJson SceneToJson(const SceneDescription& pScene, const std::string& pBaseDi
       lRoot["background"] = QDir(QString::fromStdString(pBaseDir))
                                 .relativeFilePath(QString::fromStdString(lBackground.path))
                                 .toStdString();
+      break;
+    case SceneDescription::BackgroundKind::kFootage:
+      lRoot["background"] = {
+          {"footage", QDir(QString::fromStdString(pBaseDir))
+                          .relativeFilePath(QString::fromStdString(lBackground.path))
+                          .toStdString()},
+          {"object", lBackground.footage.object},
+          {"timecode", lBackground.footage.timecode},
+          {"ltc_channel", lBackground.footage.ltcChannel}};
       break;
   }
   return lRoot;

@@ -33,6 +33,11 @@ class OffscreenViewer {
   // to the viewport.
   void SetBackground(double pRed, double pGreen, double pBlue);
   void SetBackgroundImage(const QImage& pImage);
+  // A frame of footage: pWidth x pHeight RGBA pixels, top row first, rows
+  // packed. It fills the viewport scaled to fit with its aspect kept, on
+  // black bars where the aspects differ. The pixels are copied to the GPU at
+  // once, so the buffer may be reused as soon as this returns.
+  bool SetBackgroundFrame(const unsigned char* pRgba, int pWidth, int pHeight);
 
   // One frame: clear to the background, raise the rendering-pipeline event for
   // stage 4, call DrawElement of every shown element (one view), raise stage 5. pViewingCamera is
@@ -42,6 +47,9 @@ class OffscreenViewer {
 
   // The framebuffer as an image, top row first (QImage::Format_RGBA8888).
   QImage ReadPixels();
+  // The framebuffer's RGBA pixels into pRgba (Width() * Height() * 4 bytes),
+  // bottom row first as OpenGL hands them: no copy to turn them over.
+  void ReadPixelsBottomUp(unsigned char* pRgba);
 
  private:
   OffscreenViewer();

@@ -58,6 +58,8 @@ class Scene {
   void SetPlayRange(long long pStartFrame, long long pStopFrame);
   void SetCurrentTake(ORSDK2014::FBTake* pTake);
   void SetCurrentCamera(ORSDK2014::FBCamera* pCamera);
+  // Local time pSeconds after the play range's start, to the tick.
+  void SetTimeAfterStart(double pSeconds);
   // The system clock at a time in seconds (to the tick, unlike milliseconds).
   void SetSystemTimeSeconds(double pSeconds);
   bool IsRecording() const;

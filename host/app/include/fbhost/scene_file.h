@@ -62,12 +62,21 @@ struct SceneDescription {
     std::string name;
     std::vector<Property> properties;  // in file order
   };
-  enum class BackgroundKind { kNeutralPlate, kColour, kPicture };
+  enum class BackgroundKind { kNeutralPlate, kColour, kPicture, kFootage };
+  // Footage behind the view, as a camera's video back plate. The program that
+  // decodes it hands the viewer each frame; the scene gets a source object of
+  // this name whose "Timecode" holds the timecode of the frame on screen.
+  struct Footage {
+    std::string object = "Footage";
+    std::string timecode = "auto";  // auto, track, ltc or none
+    int ltcChannel = 0;
+  };
   struct Background {
     BackgroundKind kind = BackgroundKind::kNeutralPlate;
     double colour[3] = {0.0, 0.0, 0.0};
-    std::string path;  // absolute, for a picture
+    std::string path;  // absolute, for a picture or footage
     QImage picture;
+    Footage footage;
   };
 
   std::string source;  // the file as messages name it
@@ -84,7 +93,15 @@ struct SceneDescription {
   std::vector<Object> objects;
   std::vector<Element> elements;
   Background background;
+  // Whether the file gave "fps" and "transport": footage supplies what it leaves out.
+  bool hasFps = false;
+  bool hasTransport = false;
 };
+
+// The property of the footage's source object that holds the frame's timecode.
+extern const char* const kFootageTimecodeProperty;  // "Timecode"
+// The timecode origins a footage entry may name.
+bool IsFootageTimecodeOrigin(const std::string& pText);
 
 // The scene used without a file, and for every key a file leaves out: one
 // element with every default over the neutral plate, a current camera and
@@ -112,7 +129,8 @@ enum class BuildResult {
 BuildResult BuildScene(const SceneDescription& pScene, Scene& pTarget, const char* pEntry,
                        std::string* pError);
 
-// Gives the viewer the scene's background (the plate is drawn at the viewer's size).
+// Gives the viewer the scene's background (the plate is drawn at the viewer's
+// size; footage starts black until its first frame arrives).
 void ApplyBackground(const SceneDescription& pScene, OffscreenViewer& pViewer);
 
 // pScene as it stands now, with the viewport and background of pSettings.

@@ -1,0 +1,78 @@
+#pragma once
+// Reads footage, a movie libavformat opens or an image sequence given as a
+// pattern, frame by frame in order, as RGBA pictures with their presentation
+// times and timecodes. Memory stays bounded whatever the clip's length.
+
+#include <media/timecode.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace media {
+
+// One decoded frame, converted to RGBA 8-bit as a player shows it (the
+// colour matrix and range the stream declares; BT.709 limited range for HD
+// YUV that declares none), top row first, rows packed (stride = 4 * width).
+struct FootageFrame {
+  long long number = 0;  // the footage's own: a sequence's file number, a movie's index from 0
+  double seconds = 0.0;  // presentation time counted from the footage's first frame
+  Timecode timecode;     // of this frame, from the origin the reader settled on
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> rgba;
+};
+
+struct FootageOptions {
+  std::string path;  // a movie, or a pattern: plate.%04d.png or plate.####.dpx
+  TimecodeOrigin timecode = TimecodeOrigin::kAuto;
+  int ltcChannel = 0;  // the audio channel LTC is read from, counted over all audio streams
+};
+
+// How the footage declares its pictures' colour, for output tagged the same way.
+struct ColourTags {
+  int matrix = 2;  // AVColorSpace; 2 (unspecified) when the footage declares none
+  int range = 0;   // AVColorRange
+  int primaries = 2;
+  int transfer = 2;
+};
+
+class FootageReader {
+ public:
+  // Opens the footage and settles the timecode origin. Null with pError naming
+  // the file and the problem: missing, not media, no video stream, a pattern
+  // that matches no file, "ltc" where no channel decodes.
+  static std::unique_ptr<FootageReader> Open(const FootageOptions& pOptions, std::string* pError);
+  ~FootageReader();
+  FootageReader(const FootageReader&) = delete;
+  FootageReader& operator=(const FootageReader&) = delete;
+
+  const std::string& Path() const;  // as given, for messages
+  int Width() const;
+  int Height() const;
+  // The frame rate as a fraction (30000/1001 for 29.97).
+  int RateNumerator() const;
+  int RateDenominator() const;
+  double FramesPerSecond() const;
+  long long FirstNumber() const;  // the first frame's number
+  // How many frames the container says it holds; -1 when it does not say.
+  long long FrameCountHint() const;
+
+  // The origin settled on (never kAuto), and the first frame's timecode.
+  TimecodeOrigin Origin() const;
+  const Timecode& FirstTimecode() const;
+  ColourTags Colour() const;
+
+  // The next frame in order into pFrame (its buffer is reused). False at the
+  // end with pError empty, or when the footage breaks off, with pError naming
+  // the file and the last good frame.
+  bool Next(FootageFrame* pFrame, std::string* pError);
+
+ private:
+  FootageReader();
+  struct Impl;
+  std::unique_ptr<Impl> mImpl;
+};
+
+}  // namespace media

@@ -1,0 +1,69 @@
+#pragma once
+// Writes a movie (MOV, MP4 or MKV by the output's extension) from RGBA
+// frames: encoded with libx264, ProRes 422 HQ or FFV1, tagged with its colour,
+// with a timecode track (MOV, MP4) and the footage's audio streams copied
+// without re-encoding. Written to a temporary file in the output's folder and
+// renamed into place only when complete.
+
+#include <media/footage_reader.h>
+#include <media/timecode.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace media {
+
+enum class VideoCodec { kH264, kProRes, kFfv1 };
+
+// "h264", "prores", "ffv1"; false for any other text.
+bool ParseVideoCodec(const std::string& pText, VideoCodec* pCodec);
+
+// Whether a path names a movie this writer makes (.mov, .mp4, .mkv, any case).
+bool IsMoviePath(const std::string& pPath);
+
+struct MovieOptions {
+  std::string path;  // the output; never the footage's path
+  VideoCodec codec = VideoCodec::kH264;
+  int crf = 18;  // h264 only
+  int width = 0;
+  int height = 0;
+  int rateNumerator = 25;
+  int rateDenominator = 1;
+  Timecode firstTimecode;  // of the first frame written; unset (nominalRate 0) for none
+  ColourTags colour;       // the footage's; unspecified ones become BT.709 (limited range)
+  // Audio: every audio stream of this file is copied, cut to the time the
+  // frames written span, from audioStartSeconds (the first frame's
+  // presentation time in that file). Empty for none.
+  std::string audioSource;
+  double audioStartSeconds = 0.0;
+};
+
+class MovieWriter {
+ public:
+  // Opens the temporary file and the encoder. Null with pError set.
+  static std::unique_ptr<MovieWriter> Open(const MovieOptions& pOptions, std::string* pError);
+  // Without Finish, the temporary file is removed.
+  ~MovieWriter();
+  MovieWriter(const MovieWriter&) = delete;
+  MovieWriter& operator=(const MovieWriter&) = delete;
+
+  // One frame of width x height RGBA pixels, pStride bytes from one row to the
+  // next; pBottomUp when the first row in memory is the picture's bottom (as
+  // OpenGL reads back). Frames are written at the movie's rate, one after another.
+  bool Write(const uint8_t* pRgba, int pStride, bool pBottomUp, std::string* pError);
+  // Flushes the encoder, writes the rest of the audio, closes the file and
+  // renames it into place.
+  bool Finish(std::string* pError);
+  // Removes the temporary file; safe to call at any time, once or more.
+  void Abort();
+  // The temporary file's path, for a signal handler that can only unlink.
+  const std::string& TemporaryPath() const;
+
+ private:
+  MovieWriter();
+  struct Impl;
+  std::unique_ptr<Impl> mImpl;
+};
+
+}  // namespace media

@@ -1,0 +1,473 @@
+#include <media/movie_writer.h>
+
+#include "audio_copy.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+#include <libavutil/timecode.h>
+#include <libswscale/swscale.h>
+}
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+namespace media {
+
+namespace {
+
+std::string AvText(int pCode) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(pCode, text, sizeof(text));
+  return text;
+}
+
+std::string LowerExtension(const std::string& pPath) {
+  const size_t slash = pPath.find_last_of('/');
+  const size_t dot = pPath.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  std::string extension = pPath.substr(dot);
+  for (char& c : extension) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return extension;
+}
+
+const char* MuxerName(const std::string& pPath) {
+  const std::string extension = LowerExtension(pPath);
+  if (extension == ".mov") return "mov";
+  if (extension == ".mp4") return "mp4";
+  if (extension == ".mkv") return "matroska";
+  return nullptr;
+}
+
+// The permissions a newly created file gets; mkstemps makes it 0600. Read
+// from /proc rather than with umask(), which would change it for every thread.
+mode_t CreationMode() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.compare(0, 6, "Umask:") == 0) {
+      return static_cast<mode_t>(0666 & ~std::strtoul(line.c_str() + 6, nullptr, 8));
+    }
+  }
+  return 0644;
+}
+
+bool SameFile(const std::string& pA, const std::string& pB) {
+  struct stat a = {};
+  struct stat b = {};
+  return stat(pA.c_str(), &a) == 0 && stat(pB.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
+}
+
+// Matrices libswscale converts with (its SWS_CS_* values are AVColorSpace's).
+bool ConvertibleMatrix(int pMatrix) {
+  switch (pMatrix) {
+    case AVCOL_SPC_BT709:
+    case AVCOL_SPC_FCC:
+    case AVCOL_SPC_BT470BG:
+    case AVCOL_SPC_SMPTE170M:
+    case AVCOL_SPC_SMPTE240M:
+    case AVCOL_SPC_BT2020_NCL:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The footage's primaries and transfer where it declares them, else BT.709.
+// Checked before the cast: an int outside an enumeration's values is no value of it.
+AVColorPrimaries OutputPrimaries(int pValue) {
+  if (pValue <= AVCOL_PRI_RESERVED0 || pValue == AVCOL_PRI_UNSPECIFIED ||
+      pValue == AVCOL_PRI_RESERVED || pValue >= AVCOL_PRI_NB) {
+    return AVCOL_PRI_BT709;
+  }
+  const auto primaries = static_cast<AVColorPrimaries>(pValue);
+  return av_color_primaries_name(primaries) ? primaries : AVCOL_PRI_BT709;
+}
+
+AVColorTransferCharacteristic OutputTransfer(int pValue) {
+  if (pValue <= AVCOL_TRC_RESERVED0 || pValue == AVCOL_TRC_UNSPECIFIED ||
+      pValue == AVCOL_TRC_RESERVED || pValue >= AVCOL_TRC_NB) {
+    return AVCOL_TRC_BT709;
+  }
+  const auto transfer = static_cast<AVColorTransferCharacteristic>(pValue);
+  return av_color_transfer_name(transfer) ? transfer : AVCOL_TRC_BT709;
+}
+
+}  // namespace
+
+bool ParseVideoCodec(const std::string& pText, VideoCodec* pCodec) {
+  if (pText == "h264") {
+    *pCodec = VideoCodec::kH264;
+  } else if (pText == "prores") {
+    *pCodec = VideoCodec::kProRes;
+  } else if (pText == "ffv1") {
+    *pCodec = VideoCodec::kFfv1;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool IsMoviePath(const std::string& pPath) { return MuxerName(pPath) != nullptr; }
+
+struct MovieWriter::Impl {
+  std::string path;
+  std::string temporary;
+  AVFormatContext* muxer = nullptr;
+  AVCodecContext* encoder = nullptr;
+  AVStream* video = nullptr;
+  SwsContext* scaler = nullptr;
+  AVFrame* frame = nullptr;
+  AVPacket* packet = nullptr;
+  AudioCopy audio;
+  int width = 0;
+  int height = 0;
+  int64_t written = 0;  // frames sent to the encoder
+  bool open = false;    // the file's header is written and it takes frames
+  bool finished = false;
+
+  ~Impl() {
+    Abort();
+    sws_freeContext(scaler);
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&encoder);
+  }
+
+  void CloseMuxer() {
+    if (!muxer) return;
+    avio_closep(&muxer->pb);
+    avformat_free_context(muxer);
+    muxer = nullptr;
+  }
+
+  void Abort() {
+    open = false;
+    CloseMuxer();
+    if (!finished && !temporary.empty()) unlink(temporary.c_str());
+  }
+
+  bool Setup(const MovieOptions& pOptions, std::string* pError);
+  bool SetupEncoder(const MovieOptions& pOptions, std::string* pError);
+  bool Drain(std::string* pError);
+};
+
+bool MovieWriter::Impl::SetupEncoder(const MovieOptions& pOptions, std::string* pError) {
+  const char* name = "libx264";
+  AVPixelFormat format = AV_PIX_FMT_YUV420P;
+  if (pOptions.codec == VideoCodec::kProRes) {
+    name = "prores_ks";
+    format = AV_PIX_FMT_YUV422P10;
+  } else if (pOptions.codec == VideoCodec::kFfv1) {
+    // RGB itself: lossless with nothing but a byte shuffle from RGBA.
+    name = "ffv1";
+    format = AV_PIX_FMT_BGR0;
+  }
+  if (format != AV_PIX_FMT_BGR0 && width % 2 != 0) {
+    *pError = path + ": " + name + " needs an even width (" + std::to_string(width) + ")";
+    return false;
+  }
+  if (format == AV_PIX_FMT_YUV420P && height % 2 != 0) {
+    *pError = path + ": " + name + " needs an even height (" + std::to_string(height) + ")";
+    return false;
+  }
+  const AVCodec* codec = avcodec_find_encoder_by_name(name);
+  if (!codec) {
+    *pError = std::string("this FFmpeg has no ") + name + " encoder";
+    return false;
+  }
+  if (!ContainerTakes(muxer->oformat, codec->id)) {
+    *pError = path + ": " + codec->long_name + " cannot go in " + muxer->oformat->long_name +
+              "; choose another container";
+    return false;
+  }
+  encoder = avcodec_alloc_context3(codec);
+  if (!encoder) {
+    *pError = "out of memory";
+    return false;
+  }
+  encoder->width = width;
+  encoder->height = height;
+  encoder->pix_fmt = format;
+  encoder->sample_aspect_ratio = AVRational{1, 1};
+  encoder->time_base = AVRational{pOptions.rateDenominator, pOptions.rateNumerator};
+  encoder->framerate = AVRational{pOptions.rateNumerator, pOptions.rateDenominator};
+  encoder->thread_count = 0;
+
+  const ColourTags& in = pOptions.colour;
+  const bool rgb = format == AV_PIX_FMT_BGR0;
+  encoder->colorspace =
+      rgb ? AVCOL_SPC_RGB
+          : (ConvertibleMatrix(in.matrix) ? static_cast<AVColorSpace>(in.matrix) : AVCOL_SPC_BT709);
+  encoder->color_range = rgb ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+  encoder->color_primaries = OutputPrimaries(in.primaries);
+  encoder->color_trc = OutputTransfer(in.transfer);
+  if (muxer->oformat->flags & AVFMT_GLOBALHEADER) encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+
+  AVDictionary* settings = nullptr;
+  if (pOptions.codec == VideoCodec::kH264) {
+    av_dict_set_int(&settings, "crf", pOptions.crf, 0);
+  } else if (pOptions.codec == VideoCodec::kProRes) {
+    av_dict_set(&settings, "profile", "hq", 0);
+  } else {
+    // Version 3: sliced (so threaded) and with a checksum per slice, as archives want.
+    av_dict_set(&settings, "level", "3", 0);
+    av_dict_set(&settings, "slicecrc", "1", 0);
+    encoder->gop_size = 1;
+  }
+  const int result = avcodec_open2(encoder, codec, &settings);
+  av_dict_free(&settings);
+  if (result < 0) {
+    *pError = std::string("cannot open the ") + name + " encoder: " + AvText(result);
+    return false;
+  }
+
+  scaler = sws_getContext(width, height, AV_PIX_FMT_RGBA, width, height, format, SWS_BICUBIC,
+                          nullptr, nullptr, nullptr);
+  if (!scaler) {
+    *pError = "cannot convert RGBA to " + std::string(av_get_pix_fmt_name(format));
+    return false;
+  }
+  // The conversion matches the tags: libswscale would otherwise use BT.601.
+  const int* table = sws_getCoefficients(encoder->colorspace);
+  sws_setColorspaceDetails(scaler, table, 1, table, encoder->color_range == AVCOL_RANGE_JPEG, 0,
+                           1 << 16, 1 << 16);
+
+  frame = av_frame_alloc();
+  packet = av_packet_alloc();
+  if (!frame || !packet) {
+    *pError = "out of memory";
+    return false;
+  }
+  frame->format = format;
+  frame->width = width;
+  frame->height = height;
+  frame->color_range = encoder->color_range;
+  frame->colorspace = encoder->colorspace;
+  frame->color_primaries = encoder->color_primaries;
+  frame->color_trc = encoder->color_trc;
+  frame->sample_aspect_ratio = encoder->sample_aspect_ratio;
+  if (av_frame_get_buffer(frame, 0) < 0) {
+    *pError = "out of memory";
+    return false;
+  }
+  return true;
+}
+
+bool MovieWriter::Impl::Setup(const MovieOptions& pOptions, std::string* pError) {
+  path = pOptions.path;
+  width = pOptions.width;
+  height = pOptions.height;
+  const char* muxerName = MuxerName(path);
+  if (!muxerName) {
+    *pError = path + ": not a movie name (.mov, .mp4 or .mkv)";
+    return false;
+  }
+  if (width <= 0 || height <= 0 || pOptions.rateNumerator <= 0 || pOptions.rateDenominator <= 0) {
+    *pError = path + ": no picture size or frame rate";
+    return false;
+  }
+  if (!pOptions.audioSource.empty() && SameFile(path, pOptions.audioSource)) {
+    *pError = path + ": is the footage itself; choose another output";
+    return false;
+  }
+  char timecode[AV_TIMECODE_STR_SIZE] = {};
+  if (pOptions.firstTimecode.nominalRate > 0) {
+    const Timecode& tc = pOptions.firstTimecode;
+    std::snprintf(timecode, sizeof(timecode), "%02d:%02d:%02d%c%02d", tc.hours, tc.minutes,
+                  tc.seconds, tc.dropFrame ? ';' : ':', tc.frames);
+    // The muxer counts the track at the video's rate, and would drop a
+    // timecode it cannot count with a warning only.
+    const AVRational rate{pOptions.rateNumerator, pOptions.rateDenominator};
+    AVTimecode check;
+    if (tc.hours < 0 || tc.minutes < 0 || tc.minutes > 59 || tc.seconds < 0 || tc.seconds > 59 ||
+        tc.frames < 0 || tc.frames >= tc.nominalRate ||
+        av_timecode_init_from_string(&check, rate, timecode, nullptr) < 0 ||
+        static_cast<int>(check.fps) != tc.nominalRate) {
+      *pError = path + ": timecode " + timecode + " (" + std::to_string(tc.nominalRate) +
+                " frames a second) does not fit a movie at " + std::to_string(av_q2d(rate)) +
+                " frames a second";
+      return false;
+    }
+  }
+
+  // A hidden name beside the output, keeping its extension.
+  const size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::string extension = LowerExtension(base);
+  std::string pattern = folder + "." + base.substr(0, base.size() - extension.size()) + ".XXXXXX" +
+                        base.substr(base.size() - extension.size());
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  const int descriptor = mkstemps(name.data(), static_cast<int>(extension.size()));
+  if (descriptor < 0) {
+    *pError = path + ": cannot create a file in its folder: " + std::strerror(errno);
+    return false;
+  }
+  temporary = name.data();
+  fchmod(descriptor, CreationMode());
+  close(descriptor);
+
+  int result = avformat_alloc_output_context2(&muxer, nullptr, muxerName, temporary.c_str());
+  if (result < 0) {
+    *pError = path + ": " + AvText(result);
+    return false;
+  }
+  if (!SetupEncoder(pOptions, pError)) return false;
+
+  video = avformat_new_stream(muxer, nullptr);
+  if (!video) {
+    *pError = "out of memory";
+    return false;
+  }
+  result = avcodec_parameters_from_context(video->codecpar, encoder);
+  if (result < 0) {
+    *pError = path + ": " + AvText(result);
+    return false;
+  }
+  video->time_base = encoder->time_base;
+  video->avg_frame_rate = encoder->framerate;
+  video->r_frame_rate = encoder->framerate;
+  // MOV and MP4 make a timecode track of it; Matroska keeps it as a tag.
+  if (timecode[0] != '\0') av_dict_set(&video->metadata, "timecode", timecode, 0);
+
+  if (!pOptions.audioSource.empty() &&
+      !audio.Open(pOptions.audioSource, pOptions.audioStartSeconds, muxer, pError)) {
+    return false;
+  }
+
+  // "file:" so that no part of the name is read as a protocol.
+  result = avio_open(&muxer->pb, ("file:" + temporary).c_str(), AVIO_FLAG_WRITE);
+  if (result < 0) {
+    *pError = path + ": cannot write " + temporary + ": " + AvText(result);
+    return false;
+  }
+  result = avformat_write_header(muxer, nullptr);
+  if (result < 0) {
+    *pError = path + ": cannot start the movie: " + AvText(result);
+    return false;
+  }
+  open = true;
+  return true;
+}
+
+bool MovieWriter::Impl::Drain(std::string* pError) {
+  for (;;) {
+    int result = avcodec_receive_packet(encoder, packet);
+    if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return true;
+    if (result < 0) {
+      *pError = path + ": cannot encode: " + AvText(result);
+      return false;
+    }
+    av_packet_rescale_ts(packet, encoder->time_base, video->time_base);
+    packet->stream_index = video->index;
+    result = av_interleaved_write_frame(muxer, packet);
+    if (result < 0) {
+      *pError = path + ": cannot write: " + AvText(result);
+      return false;
+    }
+  }
+}
+
+MovieWriter::MovieWriter() : mImpl(new Impl) {}
+
+MovieWriter::~MovieWriter() = default;
+
+std::unique_ptr<MovieWriter> MovieWriter::Open(const MovieOptions& pOptions, std::string* pError) {
+  std::unique_ptr<MovieWriter> writer(new MovieWriter);
+  if (!writer->mImpl->Setup(pOptions, pError)) return nullptr;
+  return writer;
+}
+
+bool MovieWriter::Write(const uint8_t* pRgba, int pStride, bool pBottomUp, std::string* pError) {
+  Impl& impl = *mImpl;
+  if (!impl.open) {
+    *pError = impl.path + ": the movie is closed";
+    return false;
+  }
+  if (!pRgba || pStride < 4 * impl.width) {
+    *pError = impl.path + ": a frame needs " + std::to_string(impl.width) + " RGBA pixels a row";
+    return false;
+  }
+  // Only copies when the encoder still holds the previous picture.
+  int result = av_frame_make_writable(impl.frame);
+  if (result < 0) {
+    *pError = impl.path + ": " + AvText(result);
+    return false;
+  }
+  const uint8_t* source = pRgba;
+  int stride = pStride;
+  if (pBottomUp) {
+    source += static_cast<ptrdiff_t>(impl.height - 1) * pStride;
+    stride = -pStride;
+  }
+  if (sws_scale(impl.scaler, &source, &stride, 0, impl.height, impl.frame->data,
+                impl.frame->linesize) != impl.height) {
+    *pError = impl.path + ": cannot convert a frame";
+    return false;
+  }
+  impl.frame->pts = impl.written;
+  result = avcodec_send_frame(impl.encoder, impl.frame);
+  if (result < 0) {
+    *pError = impl.path + ": cannot encode: " + AvText(result);
+    return false;
+  }
+  ++impl.written;
+  if (!impl.Drain(pError)) return false;
+  return impl.audio.WriteUntil(impl.written, impl.encoder->time_base, false, pError);
+}
+
+bool MovieWriter::Finish(std::string* pError) {
+  Impl& impl = *mImpl;
+  if (!impl.open) {
+    *pError = impl.path + ": the movie is closed";
+    return false;
+  }
+  impl.open = false;
+  int result = avcodec_send_frame(impl.encoder, nullptr);
+  if (result < 0) {
+    *pError = impl.path + ": cannot encode: " + AvText(result);
+    return false;
+  }
+  if (!impl.Drain(pError)) return false;
+  if (!impl.audio.WriteUntil(impl.written, impl.encoder->time_base, true, pError)) return false;
+  result = av_write_trailer(impl.muxer);
+  if (result < 0) {
+    *pError = impl.path + ": cannot finish the movie: " + AvText(result);
+    return false;
+  }
+  const int writeError = impl.muxer->pb->error;
+  result = avio_closep(&impl.muxer->pb);
+  if (writeError < 0 || result < 0) {
+    *pError = impl.path + ": cannot write: " + AvText(writeError < 0 ? writeError : result);
+    return false;
+  }
+  impl.CloseMuxer();
+  if (std::rename(impl.temporary.c_str(), impl.path.c_str()) != 0) {
+    *pError =
+        impl.path + ": cannot rename " + impl.temporary + " into place: " + std::strerror(errno);
+    return false;
+  }
+  impl.finished = true;
+  return true;
+}
+
+void MovieWriter::Abort() { mImpl->Abort(); }
+
+const std::string& MovieWriter::TemporaryPath() const { return mImpl->temporary; }
+
+}  // namespace media

@@ -1,0 +1,42 @@
+#pragma once
+// Where rendered frames go: PNG files, or a movie. Frames arrive as OpenGL
+// reads them back: RGBA, bottom row first.
+
+#include <media/movie_writer.h>
+#include <media/timecode.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "frame_pattern.h"
+
+struct RenderedFrame {
+  long long number = 0;  // the scene's frame, or the footage's own frame number
+  double seconds = 0.0;  // the footage frame's presentation time; 0 without footage
+  media::Timecode timecode;
+  std::vector<unsigned char> rgba;
+};
+
+class FrameSink {
+ public:
+  virtual ~FrameSink() = default;
+  virtual bool Write(const RenderedFrame& pFrame, int pWidth, int pHeight, std::string* pError) = 0;
+  // After the last frame: completes what was written.
+  virtual bool Finish(std::string* pError) = 0;
+  // Instead of Finish: removes what is incomplete.
+  virtual void Abort() {}
+};
+
+// One PNG per frame, named by the pattern, or a single PNG.
+std::unique_ptr<FrameSink> MakePngSink(const std::optional<FramePattern>& pPattern,
+                                       const std::string& pPath);
+
+// A movie; it opens on the first frame, which gives the timecode track its start.
+struct MovieSinkSettings {
+  media::MovieOptions options;  // all but the first timecode and the audio's start
+  bool withTimecode = true;
+  bool withAudio = false;
+};
+std::unique_ptr<FrameSink> MakeMovieSink(const MovieSinkSettings& pSettings);

@@ -1,0 +1,186 @@
+// The preview over footage: frames drawn behind the HUD, the footage's own
+// timecode on every frame, scene time from presentation time, bad footage.
+
+#include <fbhost/property_json.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <QImage>
+#include <vector>
+
+#include "preview_fixture.h"
+
+extern char** environ;
+
+namespace {
+
+using fbhost::SceneJson;
+
+class FootageTest : public PreviewTest {
+ protected:
+  // Makes media with the ffmpeg command, in the test's folder.
+  void Ffmpeg(const QStringList& pArguments) {
+    QProcess lProcess;
+    lProcess.setWorkingDirectory(mDir.path());
+    lProcess.start("ffmpeg", QStringList{"-hide_banner", "-loglevel", "error", "-y"} + pArguments);
+    ASSERT_TRUE(lProcess.waitForFinished(300000));
+    ASSERT_EQ(lProcess.exitCode(), 0) << lProcess.readAllStandardError().toStdString();
+  }
+  // A testsrc2 clip, lossless RGB (PNG in MOV), with a timecode track.
+  void Clip(const QString& pName, const QString& pSize, int pRate, double pSeconds,
+            const QString& pTimecode = "10:00:00:00") {
+    Ffmpeg({"-f", "lavfi", "-i",
+            QString("testsrc2=size=%1:rate=%2:duration=%3").arg(pSize).arg(pRate).arg(pSeconds),
+            "-c:v", "png", "-pix_fmt", "rgb24", "-timecode", pTimecode, pName});
+  }
+  SceneJson Saved(const QString& pName) { return SceneJson::parse(Read(pName)); }
+
+  // The preview's peak resident memory in kilobytes, or -1 when it failed.
+  long PeakKilobytes(const std::vector<std::string>& pArguments) {
+    std::vector<std::string> lWords{VEXAHUD_PREVIEW};
+    lWords.insert(lWords.end(), pArguments.begin(), pArguments.end());
+    std::vector<char*> lArgv;
+    for (std::string& lWord : lWords) lArgv.push_back(lWord.data());
+    lArgv.push_back(nullptr);
+    const QByteArray lFolder = mDir.path().toLocal8Bit();
+    posix_spawn_file_actions_t lActions;
+    posix_spawn_file_actions_init(&lActions);
+    posix_spawn_file_actions_addchdir_np(&lActions, lFolder.constData());
+    posix_spawn_file_actions_addopen(&lActions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t lChild = 0;
+    const int lSpawned = posix_spawn(&lChild, lArgv[0], &lActions, nullptr, lArgv.data(), environ);
+    posix_spawn_file_actions_destroy(&lActions);
+    if (lSpawned != 0) return -1;
+    int lStatus = 0;
+    struct rusage lUsage = {};
+    if (wait4(lChild, &lStatus, 0, &lUsage) != lChild || !WIFEXITED(lStatus) ||
+        WEXITSTATUS(lStatus) != 0)
+      return -1;
+    return lUsage.ru_maxrss;
+  }
+};
+
+TEST_F(FootageTest, AFrameUnderTheHudIsTheStillPictureWithTheTracksTimecode) {
+  Clip("tc.mov", "320x180", 25, 2.0);
+  Ffmpeg({"-i", "tc.mov", "-vf", "select=eq(n\\,37)", "-frames:v", "1", "f37.png"});
+  const SceneJson lElements = {{{"properties", {{"Camera Timecode Source", {"Footage"}}}}}};
+  Write("footage.json", SceneJson({{"fps", 25},
+                                   {"transport", {{"start", 0}, {"stop", 100}}},
+                                   {"background", {{"footage", "tc.mov"}}},
+                                   {"elements", lElements}})
+                            .dump());
+  // The same element over the same picture, its source given the timecode by hand.
+  Write(
+      "still.json",
+      SceneJson(
+          {{"fps", 25},
+           {"viewport", {{"width", 320}, {"height", 180}}},
+           {"transport", {{"start", 0}, {"stop", 100}, {"frame", 37}}},
+           {"background", "f37.png"},
+           {"objects",
+            {{{"name", "Footage"}, {"properties", {{"Timecode", {{"timecode", "10:00:01:12"}}}}}}}},
+           {"elements", lElements}})
+          .dump());
+  Outcome lRun = Preview({"footage.json", "--frames", "37-37", "-o", "footage_%02d.png"});
+  ASSERT_EQ(lRun.status, 0) << lRun.err;
+  EXPECT_NE(lRun.err.find("timecode track, first frame 10:00:00:00"), std::string::npos)
+      << lRun.err;
+  lRun = Preview({"still.json", "--frames", "37-37", "-o", "still_%02d.png"});
+  ASSERT_EQ(lRun.status, 0) << lRun.err;
+  const QImage lFootage(mDir.filePath("footage_37.png"));
+  ASSERT_FALSE(lFootage.isNull());
+  EXPECT_TRUE(lFootage == QImage(mDir.filePath("still_37.png")));
+}
+
+TEST_F(FootageTest, SceneTimeFollowsTheFootagesPresentationTime) {
+  Clip("c24.mov", "160x90", 24, 1.0);
+  // A 120 fps capture scene over 24 fps reference: frames 0, 5, 10.
+  Write("capture.json", R"({"fps": 120, "transport": {"start": 0, "stop": 600},
+                            "background": {"footage": "c24.mov", "object": "Ref"}})");
+  Outcome lRun = Preview({"capture.json", "--frames", "0-2", "--save-scene", "s.json", "--strip",
+                          "strip.png", "--strip-frames", "3"});
+  ASSERT_EQ(lRun.status, 0) << lRun.err;
+  EXPECT_EQ(Files(), (QStringList{"c24.mov", "capture.json", "hud_0000.png", "hud_0001.png",
+                                  "hud_0002.png", "s.json", "strip.png"}));
+  SceneJson lSaved = Saved("s.json");
+  EXPECT_EQ(lSaved["transport"]["frame"], 10);
+  EXPECT_EQ(lSaved["background"]["object"], "Ref");
+  EXPECT_EQ(lSaved["objects"], SceneJson::array());
+  EXPECT_EQ(QImage(mDir.filePath("strip.png")).size(), QSize(240, 45));
+
+  // Without a scene: the footage's size and rate, the clip as play range,
+  // and the footage as the element's camera source; every frame rendered.
+  lRun = Preview({"--footage", "c24.mov", "-o", "all_%02d.png", "--save-scene", "b.json"});
+  ASSERT_EQ(lRun.status, 0) << lRun.err;
+  lSaved = Saved("b.json");
+  EXPECT_EQ(lSaved["fps"], 24.0);
+  EXPECT_EQ(lSaved["transport"]["start"], 0);
+  EXPECT_EQ(lSaved["transport"]["stop"], 23);
+  EXPECT_EQ(lSaved["transport"]["frame"], 23);
+  EXPECT_EQ(lSaved["elements"][0]["properties"]["Camera Timecode Source"], SceneJson({"Footage"}));
+  EXPECT_EQ(lSaved["elements"][0]["properties"]["Camera Timecode"],
+            SceneJson({{"timecode", "10:00:00:23"}}));
+  EXPECT_EQ(QImage(mDir.filePath("all_23.png")).size(), QSize(160, 90));
+  EXPECT_FALSE(QFile::exists(mDir.filePath("all_24.png")));
+}
+
+TEST_F(FootageTest, BadFootageExitsTwoNamingTheFileAndWritesNothing) {
+  Clip("silent.mov", "64x36", 25, 0.2);
+  Write("notes.txt", "not a movie");
+  Write("scene.json", R"({"background": {"footage": "gone.mov"}})");
+  const QStringList lInputs = Files();
+  const struct {
+    QStringList arguments;
+    const char* message;
+  } kCases[] = {
+      {{"--footage", "missing.mov"}, "missing.mov"},
+      {{"scene.json"}, "gone.mov"},
+      {{"--footage", "notes.txt"}, "notes.txt"},
+      {{"--footage", "plate.%04d.png"}, "plate.%04d.png"},
+      {{"--footage", "silent.mov", "--footage-timecode", "ltc"}, "silent.mov"},
+      {{"--footage", "silent.mov", "--footage-timecode", "smpte"}, "--footage-timecode"},
+      {{"--footage", "silent.mov", "-o", "one.png"}, "need a pattern"},
+  };
+  for (const auto& lCase : kCases) {
+    const Outcome lRun = Preview(lCase.arguments);
+    const std::string lArguments = lCase.arguments.join(' ').toStdString();
+    EXPECT_EQ(lRun.status, 2) << lArguments;
+    EXPECT_NE(lRun.err.find(lCase.message), std::string::npos) << lArguments << ": " << lRun.err;
+    EXPECT_EQ(Files(), lInputs) << lArguments;
+  }
+}
+
+TEST_F(FootageTest, AClipThatBreaksOffKeepsTheFramesBeforeTheBreak) {
+  Ffmpeg(
+      {"-f", "lavfi", "-i", "testsrc2=size=64x36:rate=25:duration=2", "-c:v", "png", "whole.mkv"});
+  QFile lWhole(mDir.filePath("whole.mkv"));
+  ASSERT_TRUE(lWhole.open(QIODevice::ReadOnly));
+  const QByteArray lBytes = lWhole.readAll();
+  Write("cut.mkv", lBytes.left(lBytes.size() / 2).toStdString());
+  const Outcome lRun = Preview({"--footage", "cut.mkv", "-o", "out_%04d.png"});
+  EXPECT_EQ(lRun.status, 1) << lRun.err;
+  // Every frame before the break is written, and the message names the last.
+  const QStringList lWritten = QDir(mDir.path()).entryList({"out_*"}, QDir::Files, QDir::Name);
+  ASSERT_GT(lWritten.size(), 5);
+  ASSERT_LT(lWritten.size(), 50);
+  EXPECT_EQ(lWritten.last(), QString("out_%1.png").arg(lWritten.size() - 1, 4, 10, QChar('0')));
+  EXPECT_NE(lRun.err.find("cut.mkv"), std::string::npos) << lRun.err;
+  EXPECT_NE(lRun.err.find(" " + std::to_string(lWritten.size() - 1)), std::string::npos)
+      << lRun.err;
+}
+
+TEST_F(FootageTest, PeakMemoryDoesNotGrowWithTheClip) {
+  Clip("short.mov", "640x360", 25, 2.0);
+  Clip("long.mov", "640x360", 25, 20.0);
+  const long lShort = PeakKilobytes({"--footage", "short.mov", "-o", "s_%04d.png"});
+  const long lLong = PeakKilobytes({"--footage", "long.mov", "-o", "l_%04d.png"});
+  ASSERT_GT(lShort, 0);
+  ASSERT_GT(lLong, 0);
+  EXPECT_EQ(QDir(mDir.path()).entryList({"l_*"}, QDir::Files).size(), 500);
+  EXPECT_LE(lLong, lShort + lShort / 10) << "short " << lShort << " kB, long " << lLong << " kB";
+}
+
+}  // namespace
