@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 
 #include <QImage>
+#include <csignal>
+#include <cstdlib>
 #include <vector>
 
 #include "preview_fixture.h"
@@ -37,6 +39,27 @@ class FootageTest : public PreviewTest {
             "-c:v", "png", "-pix_fmt", "rgb24", "-timecode", pTimecode, pName});
   }
   SceneJson Saved(const QString& pName) { return SceneJson::parse(Read(pName)); }
+
+  // One entry of ffprobe's report on a file, as text.
+  std::string Probe(const QString& pFile, const QString& pEntry, const QStringList& pOptions) {
+    QStringList lArguments =
+        QStringList{"-v", "error", "-show_entries", pEntry, "-of", "csv=p=0"} + pOptions;
+    QProcess lProcess;
+    lProcess.setWorkingDirectory(mDir.path());
+    lProcess.start("ffprobe", lArguments << pFile);
+    lProcess.waitForFinished(120000);
+    return lProcess.readAllStandardOutput().trimmed().toStdString();
+  }
+  // Every frame of a file as packed 8-bit RGB, decoded by the ffmpeg command.
+  QByteArray Raw(const QString& pFile, const QStringList& pFilter = {}) {
+    QProcess lProcess;
+    lProcess.setWorkingDirectory(mDir.path());
+    lProcess.start("ffmpeg", QStringList{"-v", "error", "-i", pFile} + pFilter +
+                                 QStringList{"-fps_mode", "passthrough", "-f", "rawvideo",
+                                             "-pix_fmt", "rgb24", "-"});
+    lProcess.waitForFinished(120000);
+    return lProcess.readAllStandardOutput();
+  }
 
   // The preview's peak resident memory in kilobytes, or -1 when it failed.
   long PeakKilobytes(const std::vector<std::string>& pArguments) {
@@ -143,6 +166,8 @@ TEST_F(FootageTest, BadFootageExitsTwoNamingTheFileAndWritesNothing) {
       {{"--footage", "silent.mov", "--footage-timecode", "ltc"}, "silent.mov"},
       {{"--footage", "silent.mov", "--footage-timecode", "smpte"}, "--footage-timecode"},
       {{"--footage", "silent.mov", "-o", "one.png"}, "need a pattern"},
+      {{"--footage", "silent.mov", "-o", "silent.mov"}, "is the footage itself"},
+      {{"--footage", "silent.mov", "-o", "x.mov", "--codec", "mpeg2"}, "--codec"},
   };
   for (const auto& lCase : kCases) {
     const Outcome lRun = Preview(lCase.arguments);
@@ -154,20 +179,20 @@ TEST_F(FootageTest, BadFootageExitsTwoNamingTheFileAndWritesNothing) {
 }
 
 TEST_F(FootageTest, AClipThatBreaksOffKeepsTheFramesBeforeTheBreak) {
-  Ffmpeg(
-      {"-f", "lavfi", "-i", "testsrc2=size=64x36:rate=25:duration=2", "-c:v", "png", "whole.mkv"});
-  QFile lWhole(mDir.filePath("whole.mkv"));
+  Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x36:rate=25:duration=2", "-c:v", "png", "-movflags",
+          "+faststart", "whole.mov"});
+  QFile lWhole(mDir.filePath("whole.mov"));
   ASSERT_TRUE(lWhole.open(QIODevice::ReadOnly));
   const QByteArray lBytes = lWhole.readAll();
-  Write("cut.mkv", lBytes.left(lBytes.size() / 2).toStdString());
-  const Outcome lRun = Preview({"--footage", "cut.mkv", "-o", "out_%04d.png"});
+  Write("cut.mov", lBytes.left(lBytes.size() / 2).toStdString());
+  const Outcome lRun = Preview({"--footage", "cut.mov", "-o", "out_%04d.png"});
   EXPECT_EQ(lRun.status, 1) << lRun.err;
   // Every frame before the break is written, and the message names the last.
   const QStringList lWritten = QDir(mDir.path()).entryList({"out_*"}, QDir::Files, QDir::Name);
   ASSERT_GT(lWritten.size(), 5);
   ASSERT_LT(lWritten.size(), 50);
   EXPECT_EQ(lWritten.last(), QString("out_%1.png").arg(lWritten.size() - 1, 4, 10, QChar('0')));
-  EXPECT_NE(lRun.err.find("cut.mkv"), std::string::npos) << lRun.err;
+  EXPECT_NE(lRun.err.find("cut.mov"), std::string::npos) << lRun.err;
   EXPECT_NE(lRun.err.find(" " + std::to_string(lWritten.size() - 1)), std::string::npos)
       << lRun.err;
 }
@@ -175,12 +200,55 @@ TEST_F(FootageTest, AClipThatBreaksOffKeepsTheFramesBeforeTheBreak) {
 TEST_F(FootageTest, PeakMemoryDoesNotGrowWithTheClip) {
   Clip("short.mov", "640x360", 25, 2.0);
   Clip("long.mov", "640x360", 25, 20.0);
-  const long lShort = PeakKilobytes({"--footage", "short.mov", "-o", "s_%04d.png"});
-  const long lLong = PeakKilobytes({"--footage", "long.mov", "-o", "l_%04d.png"});
+  const long lShort = PeakKilobytes({"--footage", "short.mov", "-o", "short_hud.mov"});
+  const long lLong = PeakKilobytes({"--footage", "long.mov", "-o", "long_hud.mov"});
   ASSERT_GT(lShort, 0);
   ASSERT_GT(lLong, 0);
-  EXPECT_EQ(QDir(mDir.path()).entryList({"l_*"}, QDir::Files).size(), 500);
+  EXPECT_EQ(
+      Probe("long_hud.mov", "stream=nb_read_frames", {"-count_frames", "-select_streams", "v:0"}),
+      "500");
   EXPECT_LE(lLong, lShort + lShort / 10) << "short " << lShort << " kB, long " << lLong << " kB";
+}
+
+TEST_F(FootageTest, AMovieGivesBackTheFootageWithItsTimecodeFromTheFirstFrameWritten) {
+  // 29.97 drop-frame footage crossing a minute, with sound.
+  Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=96x54:rate=30000/1001:duration=2", "-f", "lavfi",
+          "-i", "sine=sample_rate=48000:duration=2", "-c:v", "png", "-pix_fmt", "rgb24", "-c:a",
+          "pcm_s16le", "-timecode", "00:00:59;20", "df.mov"});
+  Write("bare.json", R"({"elements": []})");
+  const Outcome lRun = Preview({"bare.json", "--footage", "df.mov", "--frames", "10-39", "-o",
+                                "out.mov", "--codec", "ffv1"});
+  ASSERT_EQ(lRun.status, 0) << lRun.err;
+  EXPECT_EQ(Files(), (QStringList{"bare.json", "df.mov", "out.mov"}));
+  // Frame 10 of 00:00:59;20 is 00:01:00;02: two frame numbers dropped.
+  EXPECT_EQ(Probe("out.mov", "stream_tags=timecode", {"-select_streams", "v:0"}), "00:01:00;02");
+  EXPECT_EQ(Probe("out.mov", "stream=r_frame_rate", {"-select_streams", "v:0"}), "30000/1001");
+  EXPECT_EQ(Probe("out.mov", "stream=codec_type", {"-select_streams", "a"}), "audio");
+  // With no HUD drawn, the frames come back as the footage's, within 2 code values.
+  const QByteArray lFootage = Raw("df.mov", {"-vf", "select=between(n\\,10\\,39)"});
+  const QByteArray lMovie = Raw("out.mov");
+  ASSERT_EQ(lMovie.size(), 96 * 54 * 3 * 30);
+  ASSERT_EQ(lFootage.size(), lMovie.size());
+  int lWorst = 0;
+  for (int i = 0; i < lMovie.size(); ++i)
+    lWorst = std::max(lWorst, std::abs(int(uchar(lMovie[i])) - int(uchar(lFootage[i]))));
+  EXPECT_LE(lWorst, 2);
+}
+
+TEST_F(FootageTest, AnInterruptedMovieLeavesNothingBehind) {
+  Clip("long.mov", "640x360", 25, 20.0);
+  QProcess lProcess;
+  lProcess.setWorkingDirectory(mDir.path());
+  lProcess.start(VEXAHUD_PREVIEW, {"--footage", "long.mov", "-o", "hud.mov"});
+  ASSERT_TRUE(lProcess.waitForStarted());
+  // Interrupted once its temporary movie exists, well before the end.
+  const QStringList lBefore = Files();
+  while (Files() == lBefore && lProcess.state() == QProcess::Running) lProcess.waitForFinished(20);
+  ASSERT_EQ(lProcess.state(), QProcess::Running);
+  kill(static_cast<pid_t>(lProcess.processId()), SIGINT);
+  ASSERT_TRUE(lProcess.waitForFinished(60000));
+  EXPECT_EQ(lProcess.exitCode(), 130) << lProcess.readAllStandardError().toStdString();
+  EXPECT_EQ(Files(), lBefore);
 }
 
 }  // namespace
