@@ -184,6 +184,7 @@ int main(int argc, char** argv) {
     lOpen.path = lBackground.path;
     media::ParseTimecodeOrigin(lBackground.footage.timecode, &lOpen.timecode);
     lOpen.ltcChannel = lBackground.footage.ltcChannel;
+    lOpen.bottomUp = true;  // as the viewer takes them
     lFootage = media::FootageReader::Open(lOpen, &lError);
     if (!lFootage) return Complain(kBadInput, lError);
     std::fprintf(stderr, "vexahud-preview: footage %s: %dx%d at %.3f fps; %s\n",

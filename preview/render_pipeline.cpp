@@ -167,7 +167,7 @@ RenderResult RenderFrames(const RenderRun& pRun) {
     if (!lRendered.empty.Pop(&lOut)) break;
     ++lDone;
     if (lFootage) {
-      lViewer.SetBackgroundFrame(lFootage->rgba.data(), lFootage->width, lFootage->height);
+      lViewer.SetBackgroundFrame(lFootage->rgba.data(), lFootage->width, lFootage->height, true);
       lScene.SetTimeAfterStart(lFootage->seconds);
       SetFootageTimecode(pRun.footageTimecode, lFootage->timecode);
       lOut->number = lFootage->number;

@@ -241,6 +241,10 @@ struct FootageReader::Impl {
     pOut->rgba.resize(static_cast<size_t>(pFrame->width) * pFrame->height * 4);
     uint8_t* planes[4] = {pOut->rgba.data(), nullptr, nullptr, nullptr};
     int strides[4] = {pFrame->width * 4, 0, 0, 0};
+    if (options.bottomUp) {
+      planes[0] += static_cast<size_t>(pFrame->height - 1) * static_cast<size_t>(strides[0]);
+      strides[0] = -strides[0];
+    }
     if (sws_scale(scaler, pFrame->data, pFrame->linesize, 0, pFrame->height, planes, strides) !=
         pFrame->height) {
       *pError = Path() + ": frame " + std::to_string(lastIndex + 1) + " cannot be converted";

@@ -116,6 +116,19 @@ TEST_F(FootageTest, AFrameUnderTheHudIsTheStillPictureWithTheTracksTimecode) {
   const QImage lFootage(mDir.filePath("footage_37.png"));
   ASSERT_FALSE(lFootage.isNull());
   EXPECT_TRUE(lFootage == QImage(mDir.filePath("still_37.png")));
+
+  // In a taller viewport the frame keeps its aspect, centred on black bars.
+  Write("bare.json", R"({"elements": []})");
+  lRun = Preview({"bare.json", "--footage", "tc.mov", "--size", "320x240", "--frames", "37-37",
+                  "-o", "bars_%02d.png"});
+  ASSERT_EQ(lRun.status, 0) << lRun.err;
+  const QImage lBars = QImage(mDir.filePath("bars_37.png")).convertToFormat(QImage::Format_RGB32);
+  EXPECT_TRUE(lBars.copy(0, 30, 320, 180) ==
+              QImage(mDir.filePath("f37.png")).convertToFormat(QImage::Format_RGB32));
+  QImage lBlack(320, 30, QImage::Format_RGB32);
+  lBlack.fill(Qt::black);
+  EXPECT_TRUE(lBars.copy(0, 0, 320, 30) == lBlack);
+  EXPECT_TRUE(lBars.copy(0, 210, 320, 30) == lBlack);
 }
 
 TEST_F(FootageTest, SceneTimeFollowsTheFootagesPresentationTime) {

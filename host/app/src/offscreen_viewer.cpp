@@ -143,6 +143,9 @@ struct FramebufferCalls {
   PFNGLDELETERENDERBUFFERSPROC DeleteRenderbuffers = nullptr;
   PFNGLBINDRENDERBUFFERPROC BindRenderbuffer = nullptr;
   PFNGLRENDERBUFFERSTORAGEPROC RenderbufferStorage = nullptr;
+  PFNGLFRAMEBUFFERTEXTURE2DPROC FramebufferTexture2D = nullptr;
+  // OpenGL 4.3; without it footage is always drawn as a textured quad.
+  PFNGLCOPYIMAGESUBDATAPROC CopyImageSubData = nullptr;
 
   template <class tFunction>
   static bool Load(tFunction& pFunction, const char* pName) {
@@ -159,7 +162,9 @@ struct FramebufferCalls {
            Load(GenRenderbuffers, "glGenRenderbuffers") &&
            Load(DeleteRenderbuffers, "glDeleteRenderbuffers") &&
            Load(BindRenderbuffer, "glBindRenderbuffer") &&
-           Load(RenderbufferStorage, "glRenderbufferStorage");
+           Load(RenderbufferStorage, "glRenderbufferStorage") &&
+           Load(FramebufferTexture2D, "glFramebufferTexture2D") &&
+           (Load(CopyImageSubData, "glCopyImageSubData") || true);
   }
 };
 
@@ -170,7 +175,7 @@ struct OffscreenViewer::Impl {
   EGLContext context = EGL_NO_CONTEXT;
   FramebufferCalls gl;
   GLuint framebuffer = 0;
-  GLuint colour = 0;
+  GLuint colour = 0;  // a texture, so a footage frame can be copied straight in
   GLuint depthStencil = 0;
   int width = 0;
   int height = 0;
@@ -187,6 +192,7 @@ struct OffscreenViewer::Impl {
   GLuint footageTexture = 0;
   int footageWidth = 0;
   int footageHeight = 0;
+  bool footageBottomUp = false;
 
   bool Allocate(int pWidth, int pHeight);
   void DrawPicture();
@@ -195,8 +201,11 @@ struct OffscreenViewer::Impl {
 
 namespace {
 
-// Draws the bound 2D texture over the current viewport, row 0 at the top.
-void DrawTexturedQuad() {
+// Draws the bound 2D texture over the current viewport, row 0 at the top
+// (at the bottom when pBottomUp).
+void DrawTexturedQuad(bool pBottomUp = false) {
+  const float lBottom = pBottomUp ? 0.0f : 1.0f;
+  const float lTop = 1.0f - lBottom;
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
   glLoadIdentity();
@@ -213,13 +222,13 @@ void DrawTexturedQuad() {
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
   glBegin(GL_QUADS);
-  glTexCoord2f(0.0f, 1.0f);
+  glTexCoord2f(0.0f, lBottom);
   glVertex2f(-1.0f, -1.0f);
-  glTexCoord2f(1.0f, 1.0f);
+  glTexCoord2f(1.0f, lBottom);
   glVertex2f(1.0f, -1.0f);
-  glTexCoord2f(1.0f, 0.0f);
+  glTexCoord2f(1.0f, lTop);
   glVertex2f(1.0f, 1.0f);
-  glTexCoord2f(0.0f, 0.0f);
+  glTexCoord2f(0.0f, lTop);
   glVertex2f(-1.0f, 1.0f);
   glEnd();
   glPopMatrix();
@@ -241,8 +250,10 @@ void SetUnpackedRows() {
 bool OffscreenViewer::Impl::Allocate(int pWidth, int pHeight) {
   while (glGetError() != GL_NO_ERROR) {
   }
-  gl.BindRenderbuffer(GL_RENDERBUFFER, colour);
-  gl.RenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, pWidth, pHeight);
+  glPushAttrib(GL_TEXTURE_BIT);
+  glBindTexture(GL_TEXTURE_2D, colour);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pWidth, pHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  glPopAttrib();
   gl.BindRenderbuffer(GL_RENDERBUFFER, depthStencil);
   gl.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, pWidth, pHeight);
   gl.BindRenderbuffer(GL_RENDERBUFFER, 0);
@@ -296,7 +307,7 @@ void OffscreenViewer::Impl::DrawFootage() {
   const GLint lFilter = lFitW == lFw && lFitH == lFh ? GL_NEAREST : GL_LINEAR;
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, lFilter);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, lFilter);
-  DrawTexturedQuad();
+  DrawTexturedQuad(footageBottomUp);
   glPopAttrib();
 }
 
@@ -330,14 +341,17 @@ std::unique_ptr<OffscreenViewer> OffscreenViewer::Create(int pWidth, int pHeight
                             static_cast<int>(lViewport[0]), static_cast<int>(lViewport[1])});
 
   lImpl.gl.GenFramebuffers(1, &lImpl.framebuffer);
-  lImpl.gl.GenRenderbuffers(1, &lImpl.colour);
+  glGenTextures(1, &lImpl.colour);
   lImpl.gl.GenRenderbuffers(1, &lImpl.depthStencil);
-  // A renderbuffer name becomes an object when first bound; only then can it be attached.
-  lImpl.gl.BindRenderbuffer(GL_RENDERBUFFER, lImpl.colour);
+  // A name becomes an object when first bound; only then can it be attached.
+  glBindTexture(GL_TEXTURE_2D, lImpl.colour);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glBindTexture(GL_TEXTURE_2D, 0);
   lImpl.gl.BindRenderbuffer(GL_RENDERBUFFER, lImpl.depthStencil);
   lImpl.gl.BindFramebuffer(GL_FRAMEBUFFER, lImpl.framebuffer);
-  lImpl.gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
-                                   lImpl.colour);
+  lImpl.gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, lImpl.colour,
+                                0);
   lImpl.gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
                                    lImpl.depthStencil);
   if (!lViewer->Resize(pWidth, pHeight)) {
@@ -356,7 +370,7 @@ OffscreenViewer::~OffscreenViewer() {
     if (lImpl.footageTexture) glDeleteTextures(1, &lImpl.footageTexture);
     lImpl.gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
     lImpl.gl.DeleteFramebuffers(1, &lImpl.framebuffer);
-    lImpl.gl.DeleteRenderbuffers(1, &lImpl.colour);
+    glDeleteTextures(1, &lImpl.colour);
     lImpl.gl.DeleteRenderbuffers(1, &lImpl.depthStencil);
   }
   DestroyContext(lImpl.display, lImpl.context);
@@ -400,7 +414,8 @@ void OffscreenViewer::SetBackgroundImage(const QImage& pImage) {
   mImpl->footage = false;
 }
 
-bool OffscreenViewer::SetBackgroundFrame(const unsigned char* pRgba, int pWidth, int pHeight) {
+bool OffscreenViewer::SetBackgroundFrame(const unsigned char* pRgba, int pWidth, int pHeight,
+                                         bool pBottomUp) {
   Impl& lImpl = *mImpl;
   if (!pRgba || pWidth <= 0 || pHeight <= 0 || pWidth > lImpl.maxSide || pHeight > lImpl.maxSide)
     return false;
@@ -413,6 +428,9 @@ bool OffscreenViewer::SetBackgroundFrame(const unsigned char* pRgba, int pWidth,
   if (lImpl.footageWidth != pWidth || lImpl.footageHeight != pHeight) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    // Complete without mipmaps, as a copy's source must be.
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pWidth, pHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, pRgba);
     lImpl.footageWidth = pWidth;
     lImpl.footageHeight = pHeight;
@@ -424,6 +442,7 @@ bool OffscreenViewer::SetBackgroundFrame(const unsigned char* pRgba, int pWidth,
   lImpl.picture = QImage();
   lImpl.background[0] = lImpl.background[1] = lImpl.background[2] = 0.0;
   lImpl.footage = true;
+  lImpl.footageBottomUp = pBottomUp;
   return true;
 }
 
@@ -434,6 +453,10 @@ void OffscreenViewer::RenderFrame(const std::vector<ORSDK2014::FBHUDElement*>& p
   lImpl.gl.BindFramebuffer(GL_FRAMEBUFFER, lImpl.framebuffer);
   glViewport(0, 0, lImpl.width, lImpl.height);
 
+  // A frame of footage the viewport's size, rows as OpenGL keeps them, is
+  // copied into the colour buffer instead of clearing it and drawing it.
+  const bool lCopy = lImpl.footage && lImpl.footageBottomUp && lImpl.gl.CopyImageSubData &&
+                     lImpl.footageWidth == lImpl.width && lImpl.footageHeight == lImpl.height;
   // Clear all of it whatever masks and scissor the last frame's drawing left.
   glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT | GL_SCISSOR_BIT);
   glDisable(GL_SCISSOR_TEST);
@@ -444,10 +467,15 @@ void OffscreenViewer::RenderFrame(const std::vector<ORSDK2014::FBHUDElement*>& p
                static_cast<GLfloat>(lImpl.background[2]), 1.0f);
   glClearDepth(1.0);
   glClearStencil(0);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  glClear((lCopy ? 0 : GL_COLOR_BUFFER_BIT) | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   glPopAttrib();
   if (!lImpl.picture.isNull()) lImpl.DrawPicture();
-  if (lImpl.footage) lImpl.DrawFootage();
+  if (lCopy) {
+    lImpl.gl.CopyImageSubData(lImpl.footageTexture, GL_TEXTURE_2D, 0, 0, 0, 0, lImpl.colour,
+                              GL_TEXTURE_2D, 0, 0, 0, 0, lImpl.width, lImpl.height, 1);
+  } else if (lImpl.footage) {
+    lImpl.DrawFootage();
+  }
 
   // The rendering-pipeline event carries the render stages only: 4 before the
   // views are drawn, 5 after them.

@@ -14,7 +14,8 @@ namespace media {
 
 // One decoded frame, converted to RGBA 8-bit as a player shows it (the
 // colour matrix and range the stream declares; BT.709 limited range for HD
-// YUV that declares none), top row first, rows packed (stride = 4 * width).
+// YUV that declares none), top row first unless asked otherwise, rows packed
+// (stride = 4 * width).
 struct FootageFrame {
   long long number = 0;  // the footage's own: a sequence's file number, a movie's index from 0
   double seconds = 0.0;  // presentation time counted from the footage's first frame
@@ -28,6 +29,9 @@ struct FootageOptions {
   std::string path;  // a movie, or a pattern: plate.%04d.png or plate.####.dpx
   TimecodeOrigin timecode = TimecodeOrigin::kAuto;
   int ltcChannel = 0;  // the audio channel LTC is read from, counted over all audio streams
+  // Rows bottom first, as OpenGL takes them: turned over by the conversion
+  // itself, at no cost.
+  bool bottomUp = false;
 };
 
 // How the footage declares its pictures' colour, for output tagged the same way.

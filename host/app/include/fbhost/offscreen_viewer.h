@@ -33,11 +33,14 @@ class OffscreenViewer {
   // to the viewport.
   void SetBackground(double pRed, double pGreen, double pBlue);
   void SetBackgroundImage(const QImage& pImage);
-  // A frame of footage: pWidth x pHeight RGBA pixels, top row first, rows
-  // packed. It fills the viewport scaled to fit with its aspect kept, on
-  // black bars where the aspects differ. The pixels are copied to the GPU at
-  // once, so the buffer may be reused as soon as this returns.
-  bool SetBackgroundFrame(const unsigned char* pRgba, int pWidth, int pHeight);
+  // A frame of footage: pWidth x pHeight RGBA pixels, rows packed, top row
+  // first (bottom row first when pBottomUp, as OpenGL keeps them: a frame the
+  // viewport's size is then copied, not drawn). It fills the viewport scaled to
+  // fit with its aspect kept, on black bars where the aspects differ. The
+  // pixels are copied to the GPU at once, so the buffer may be reused as soon
+  // as this returns.
+  bool SetBackgroundFrame(const unsigned char* pRgba, int pWidth, int pHeight,
+                          bool pBottomUp = false);
 
   // One frame: clear to the background, raise the rendering-pipeline event for
   // stage 4, call DrawElement of every shown element (one view), raise stage 5. pViewingCamera is
