@@ -6,25 +6,31 @@
 
 namespace {
 
+// How many doubles the host reads of a default is not published: every kind
+// gets four, the default in front and zeros after.
+void PublishAnimatable(FBBox* pOwner, FBPropertyAnimatable& pProperty, const char* pName,
+                       const char* pType, double pDefault) {
+  double lDefault[4] = {pDefault, 0.0, 0.0, 0.0};
+  pProperty.Init(pOwner, pName, pType, lDefault);
+}
+
 void PublishBool(FBBox* pOwner, FBPropertyAnimatableBool& pProperty, const char* pName,
                  bool pDefault) {
-  double lDefault = pDefault ? 1.0 : 0.0;
-  pProperty.Init(pOwner, pName, "Bool", &lDefault);
+  PublishAnimatable(pOwner, pProperty, pName, "Bool", pDefault ? 1.0 : 0.0);
 }
 
 void PublishInt(FBBox* pOwner, FBPropertyAnimatableInt& pProperty, const char* pName,
                 double pDefault) {
-  pProperty.Init(pOwner, pName, "Integer", &pDefault);
+  PublishAnimatable(pOwner, pProperty, pName, "Integer", pDefault);
 }
 
 void PublishNumber(FBBox* pOwner, FBPropertyAnimatableDouble& pProperty, const char* pName,
                    double pDefault) {
-  pProperty.Init(pOwner, pName, "Number", &pDefault);
+  PublishAnimatable(pOwner, pProperty, pName, "Number", pDefault);
 }
 
 void PublishTimecode(FBBox* pOwner, FBPropertyAnimatableTimeCode& pProperty, const char* pName) {
-  double lDefault = 0.0;
-  pProperty.Init(pOwner, pName, "TimeCode", &lDefault);
+  PublishAnimatable(pOwner, pProperty, pName, "TimeCode", 0.0);
 }
 
 void PublishColor(FBBox* pOwner, FBPropertyAnimatableColorAndAlpha& pProperty, const char* pName,

@@ -5,6 +5,26 @@
 #include <FTGL/ftgl.h>
 #include <GL/gl.h>
 
+#include <vector>
+
+namespace {
+
+// A font deletes its glyph textures in whatever context is current. Fonts
+// whose textures belong to a context that is not current at teardown are kept
+// here instead, with the bytes they read, for the life of the process: their
+// textures go with their own context, and nothing else is ever released in it.
+struct KeptFonts {
+  FTFont* fonts[3];
+  unsigned char* bytes[2];
+};
+
+std::vector<KeptFonts>& Kept() {
+  static std::vector<KeptFonts>* const sKept = new std::vector<KeptFonts>;
+  return *sKept;
+}
+
+}  // namespace
+
 // Takes the next free id of the host's counter when the library loads.
 int VexaHUDElement::TypeInfo = FBPlug::mGlobalTypeInfo++;
 
@@ -66,14 +86,24 @@ void VexaHUDElement::FBDestroy() {
       this, (FBCallback)&VexaHUDElement::OnPerFrameRenderingPipelineCallback);
   FBSystem().OnConnectionNotify.Remove(this, (FBCallback)&VexaHUDElement::OnConnectionNotify);
 
+  // With several viewers, another context may be current here, holding
+  // textures of its own under the same names: ours are released only in the
+  // context they were made in, and otherwise left to that context.
+  const GlContextId lCurrent = CurrentGlContext();
+  const auto lAtHome = [&lCurrent](const GlContextId& pMadeIn) {
+    return !lCurrent.IsNone() && lCurrent == pMadeIn;
+  };
+  if (mGlyphsMade && !lAtHome(mGlyphContext)) {
+    Kept().push_back(
+        KeptFonts{{mValueFont, mLabelFont, mMessageFont}, {mOratorFontBytes, mArialFontBytes}});
+    mValueFont = mLabelFont = mMessageFont = nullptr;
+    mOratorFontBytes = mArialFontBytes = nullptr;
+  }
   _releaseFonts();
+  mGlyphsMade = false;
 
-  // With several viewers, another context may be current here, holding a
-  // texture of its own under the same name: release ours only in the context
-  // it was made in, and otherwise leave it to that context.
   if (mReticleTexture != 0) {
-    const GlContextId lCurrent = CurrentGlContext();
-    if (!lCurrent.IsNone() && lCurrent == mReticleContext) {
+    if (lAtHome(mReticleContext)) {
       GLuint lTexture = mReticleTexture;
       glDeleteTextures(1, &lTexture);
     }
@@ -81,6 +111,12 @@ void VexaHUDElement::FBDestroy() {
   }
 
   FBComponent::FBDestroy();
+}
+
+void VexaHUDElement::_noteGlyphContext() {
+  if (mGlyphsMade) return;
+  mGlyphContext = CurrentGlContext();
+  mGlyphsMade = true;
 }
 
 void VexaHUDElement::_releaseFonts() {

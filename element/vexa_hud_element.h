@@ -10,6 +10,10 @@ class FTFont;
 
 #define VEXA_EXPORT __attribute__((visibility("default")))
 
+// A string read through the SDK is null when it was never set, or was cleared
+// through the host's interface; the element reads it as "" then.
+inline const char* TextOf(const char* pText) { return pText ? pText : ""; }
+
 // Binds one timecode side to the first object in pList: a single timecode
 // property found by name, or the four TCHour/TCMinute/TCSecond/TCFrame ones.
 void UpdateTimecodeSource(FBPropertyListObject* pList, FBPropertyAnimatableTimeCode& pTimecode,
@@ -208,6 +212,9 @@ class VEXA_EXPORT VexaHUDElement : public FBHUDElement {
   bool _loadFonts();
   void _createReticleTexture();
   void _releaseFonts();
+  // Fonts make their glyph textures as text is first drawn or measured; this
+  // notes the context current then, before a font is used.
+  void _noteGlyphContext();
   void _drawMask(int pWidth, int pHeight);
   void _drawTextItems(int pWidth, int pHeight);
   void _drawStatus(double pAlpha);
@@ -227,6 +234,8 @@ class VEXA_EXPORT VexaHUDElement : public FBHUDElement {
   bool mBloopFired = false;
   unsigned int mReticleTexture = 0;
   GlContextId mReticleContext;  // where the texture was made
+  GlContextId mGlyphContext;    // where the fonts made their glyph textures
+  bool mGlyphsMade = false;
   unsigned char* mOratorFontBytes = nullptr;
   unsigned char* mArialFontBytes = nullptr;
   long long mLastSampleTime = 0;

@@ -1,6 +1,7 @@
 // vexahud-preview: renders the HUD a scene file describes, exactly as the
 // plug-in draws it in a host, to PNG or a movie, over footage when given.
 
+#include <fbhost/components.h>
 #include <fbhost/offscreen_viewer.h>
 #include <fbhost/plugin_loader.h>
 #include <fbhost/scene.h>
@@ -78,7 +79,7 @@ bool SavePng(const QImage& pImage, const std::string& pPath, std::string* pError
 
 void ListProperties(const fbhost::Scene& pScene) {
   for (FBHUDElement* lElement : pScene.Elements()) {
-    std::printf("# %s\n", static_cast<const char*>(lElement->Name));
+    std::printf("# %s\n", fbhost::NameOf(lElement));
     for (FBProperty* lProperty : fbhost::Scene::OwnProperties(lElement)) {
       const char* lKind = fbhost::SceneKindName(*lProperty);
       std::printf("%s\t%s\t%s\n", lProperty->GetName(), lKind ? lKind : "unknown",

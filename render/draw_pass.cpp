@@ -84,7 +84,7 @@ void VexaHUDElement::DrawElement(FBViewingOptions*, FBHUDElement::Rect&) {
   FBCamera* lCamera = lRenderer ? static_cast<FBCamera*>(lRenderer->CurrentCamera) : nullptr;
   if (lCamera) {
     mCurrentFocalLength = static_cast<double>(ToFloat(FocalLengthOf(*lCamera)));
-    mCurrentCameraName = static_cast<const char*>(lCamera->Name);
+    mCurrentCameraName = TextOf(lCamera->Name);
   } else {
     mCurrentFocalLength = 0.0;
     mCurrentCameraName = "";
@@ -181,15 +181,15 @@ void VexaHUDElement::_drawTextItems(int, int pHeight) {
     RenderText(lText, ConvergenceOffset, lTop, "CONVERGENCE");
   }
   if (ShowFQN) {
-    const char* lFQN = FQN;
+    const char* lFQN = TextOf(FQN);
     if (UseTakeForFQN) {
       // Without a current take the typed text stands.
       FBTake* lTake = mSystem.CurrentTake;
-      if (lTake) lFQN = lTake->Name;
+      if (lTake) lFQN = TextOf(lTake->Name);
     }
     RenderText(lFQN, FQNOffset, lTop, "FQN");
   }
-  if (ShowSlate) RenderText(Slate, SlateOffset, lTop, "SLATE");
+  if (ShowSlate) RenderText(TextOf(Slate), SlateOffset, lTop, "SLATE");
   if (ShowFPS) {
     const double lInterval = mAverageFrameInterval;
     sprintf_s(lText, sizeof(lText), "%0.01f", lInterval > 0.0 ? 1.0 / (lInterval / 1000.0) : 0.0);
@@ -197,11 +197,11 @@ void VexaHUDElement::_drawTextItems(int, int pHeight) {
   }
   if (ShowValue1) {
     sprintf_s(lText, sizeof(lText), "%0.1f", static_cast<double>(Value1));
-    RenderText(lText, Value1OffsetX, Value1OffsetY, Value1Label);
+    RenderText(lText, Value1OffsetX, Value1OffsetY, TextOf(Value1Label));
   }
   if (ShowValue2) {
     sprintf_s(lText, sizeof(lText), "%0.1f", static_cast<double>(Value2));
-    RenderText(lText, Value2OffsetX, Value2OffsetY, Value2Label);
+    RenderText(lText, Value2OffsetX, Value2OffsetY, TextOf(Value2Label));
   }
 }
 
@@ -233,7 +233,8 @@ void VexaHUDElement::_drawSavingOverlay(int pWidth, int pHeight) {
   glEnd();
 
   if (!mMessageFont) return;
-  const char* lMessage = _validText(SaveMessage);
+  _noteGlyphContext();
+  const char* lMessage = _validText(TextOf(SaveMessage));
   const FTBBox lBox =
       mMessageFont->BBox(lMessage, -1, FTPoint(0.0, 0.0, 0.0), FTPoint(0.0, 0.0, 0.0));
   glColor3f(1.0f, 1.0f, 1.0f);

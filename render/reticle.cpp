@@ -55,7 +55,7 @@ void VexaHUDElement::RenderReticle(int pWidth, int pHeight) {
   FBRenderer* lRenderer = mSystem.Renderer;
   FBCamera* lCamera = lRenderer ? static_cast<FBCamera*>(lRenderer->CurrentCamera) : nullptr;
   if (lCamera) {
-    FBProperty* lBound = lCamera->PropertyList.Find(ReticleBoundProperty, true);
+    FBProperty* lBound = lCamera->PropertyList.Find(TextOf(ReticleBoundProperty), true);
     if (!lBound) lBound = lCamera->PropertyList.Find("ShowOpticalCenter", true);
     if (lBound && lBound->GetPropertyType() == kFBPT_bool) {
       bool lShown = true;

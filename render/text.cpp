@@ -58,6 +58,7 @@ const char* VexaHUDElement::_validText(const char* pText) {
 
 void VexaHUDElement::RenderText(const char* pValue, int pX, int pY, const char* pLabel) {
   if (!mValueFont || !mLabelFont) return;
+  _noteGlyphContext();
   // Each value is set 5 pixels per character tighter than the face's advances.
   mValueFont->Render(_validText(pValue), -1, FTPoint(pX, pY, 0.0), FTPoint(-5.0, 0.0, 0.0),
                      FTGL::RENDER_ALL);

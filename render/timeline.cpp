@@ -90,7 +90,8 @@ void VexaHUDElement::RenderTimeline(int pWidth, int) {
     glVertex2d(lMx + 10, lO + 1);
     glEnd();
     if (!mLabelFont) continue;
-    const char* lName = _validText(lMarker.Name);
+    _noteGlyphContext();
+    const char* lName = _validText(TextOf(lMarker.Name));
     const FTBBox lBox = mLabelFont->BBox(lName, -1, FTPoint(0.0, 0.0, 0.0), FTPoint(0.0, 0.0, 0.0));
     mLabelFont->Render(lName, -1,
                        FTPoint(lMx - 0.5 * lBox.Upper().X(), lO - lBox.Upper().Y() - 5, 0.0),

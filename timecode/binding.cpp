@@ -72,7 +72,7 @@ void UpdateTimecodeSource(FBPropertyListObject* pList, FBPropertyAnimatableTimeC
     return;
   }
 
-  const char* lPreferred = pTimecodePropertyName;
+  const char* lPreferred = TextOf(pTimecodePropertyName);
   if (FBProperty* lFound = lSource->PropertyList.Find(lPreferred, true)) {
     qDebug("Connecting to ' %s ' timecode property ", lPreferred);
     ConnectSingle(lFound, pTimecode, pHours, pMinutes, pSeconds, pFrames);

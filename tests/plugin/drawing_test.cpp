@@ -3,11 +3,13 @@
 
 #include <FTGL/ftgl.h>
 #include <GL/gl.h>
+#include <fbsdk/runtime.h>
 
 #include <QFile>
 #include <array>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "hud_fixture.h"
@@ -234,6 +236,43 @@ TEST_F(DrawPass, EachTextItemShowsItsFormattedValueAndLabelAtItsPlace) {
   }
 }
 
+// A host may hand a string back null (cleared through its interface): every
+// text the element reads then counts as "", in drawing and in binding alike.
+TEST_F(DrawPass, TextsHandedBackNullReadAsEmptyOnes) {
+  for (const char* lShow : {"Show Camera Name", "Show FQN", "Show Slate", "Show Value 1",
+                            "Show Value 2", "Show Marker 1", "Show Reticle", "Saving"})
+    Set(mHud, lShow, true);
+  Set(mHud, "Marker 1 Frame", 50);
+  // Found by the fixed names only once the preferred name reads "".
+  FBComponent* lActor = Scene().AddObject("Actor");
+  FBProperty* lMaster = Scene().AddCustomProperty(lActor, "master", kFBPT_TimeCode);
+  ASSERT_NE(lMaster, nullptr);
+  double lRaw[3] = {3723.0, 4.0, FBTimeCode::NTSC_DROP};
+  lMaster->SetData(lRaw);
+  // An empty bound name falls back to a property that hides the reticle.
+  ASSERT_NE(Scene().AddCustomProperty(mCamera, "ShowOpticalCenter", kFBPT_bool), nullptr);
+  Set(mCamera, "ShowOpticalCenter", false);
+
+  std::vector<FBProperty*> lTexts = {&mCamera->Name, &mTake->Name};
+  for (const char* lName : {"FQN", "Slate", "Value 1 Label", "Value 2 Label", "Marker 1 Name",
+                            "Save Message", "Reticle Bound Property", "Timecode Property Name"})
+    lTexts.push_back(mHud->PropertyList.Find(lName));
+  const auto lSetAll = [&](const char* pText) {
+    for (FBProperty* lText : lTexts) lText->SetData(&pText);
+  };
+
+  lSetAll("");
+  mHud->setCharacterTimecodeSource(lActor);
+  const QImage lEmpty = Render();
+  mHud->setCharacterTimecodeSource(nullptr);
+
+  lSetAll("Not shown");
+  for (FBProperty* lText : lTexts) fbhost::HandBackNullText(lText);
+  mHud->setCharacterTimecodeSource(lActor);
+  EXPECT_EQ(mHud->CharacterTimecode.GetSrc(0), lMaster);
+  EXPECT_TRUE(SameIn(Render(), lEmpty, Whole(lEmpty)));
+}
+
 TEST_F(DrawPass, DrawsItsLayersInOrderWhereTheyOverlap) {
   HideAllItems(mHud);
   Set(mHud, "Status Offset", 5000);
@@ -292,6 +331,13 @@ TEST_F(DrawPass, IntrinsicSizeIsTheViewingCamerasResolutionTruncated) {
     mHud->GetIntrinsicDimension(&lOptions, lW, lH);
     EXPECT_EQ(lW, static_cast<int>(lWidth));
     EXPECT_EQ(lH, static_cast<int>(lHeight));
+  }
+  // A view without a camera, or without options, has no size of its own.
+  FBViewingOptions lNoCamera;
+  for (FBViewingOptions* lOptions : {&lNoCamera, static_cast<FBViewingOptions*>(nullptr)}) {
+    int lW = 12345, lH = 12345;
+    mHud->GetIntrinsicDimension(lOptions, lW, lH);
+    EXPECT_EQ(std::make_pair(lW, lH), std::make_pair(0, 0));
   }
 }
 

@@ -69,6 +69,9 @@ long long ResidentBytes() {
 }
 
 void HudTest::SetUp() {
+  // A call the host leaves undefined fails the test instead of ending the program.
+  fbhost::SetMisuseHandler(
+      [](const char* pReport) { ADD_FAILURE() << "host misuse: " << pReport; });
   Viewer();
   mScene = std::make_unique<fbhost::Scene>();
   mCamera = mScene->AddCamera("Camera 1");
@@ -83,6 +86,7 @@ void HudTest::SetUp() {
 void HudTest::TearDown() {
   Viewer();
   mScene.reset();
+  fbhost::SetMisuseHandler(nullptr);
 }
 
 VexaHUDElement* HudTest::CreateHud(const char* pName) {

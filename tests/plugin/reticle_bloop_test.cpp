@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
@@ -60,6 +61,51 @@ TEST_F(Reticle, DrawsThePictureTintedInTheCentredSquare) {
 
   Set(mHud, "Reticle Color", FBColorAndAlpha(0.0, 0.0, 1.0, 0.5));
   EXPECT_TRUE(PixelNear(Render(), 973, 553, Over(0, 0.5), Over(0, 0.5), Over(1, 0.5), 2));
+}
+
+// The picture's alpha sampled as GL's linear filter does at a point of the
+// texture (s, t in 0..1): the four nearest texels, weighted, wrapping at the
+// edges. Texture rows run from the picture's bottom row up.
+double LinearAlpha(const QImage& pPicture, double pS, double pT) {
+  const int lSize = pPicture.width();
+  const double lU = pS * lSize - 0.5, lV = pT * lSize - 0.5;
+  const int lI = static_cast<int>(std::floor(lU)), lJ = static_cast<int>(std::floor(lV));
+  const double lA = lU - lI, lB = lV - lJ;
+  auto lTexel = [&](int pI, int pJ) {
+    const int lColumn = (pI % lSize + lSize) % lSize, lRow = (pJ % lSize + lSize) % lSize;
+    return qAlpha(pPicture.pixel(lColumn, lSize - 1 - lRow)) / 255.0;
+  };
+  return (1 - lA) * (1 - lB) * lTexel(lI, lJ) + lA * (1 - lB) * lTexel(lI + 1, lJ) +
+         (1 - lA) * lB * lTexel(lI, lJ + 1) + lA * lB * lTexel(lI + 1, lJ + 1);
+}
+
+TEST_F(Reticle, IsSampledLinearlyWhetherReducedOrMagnified) {
+  const QImage lPicture(":resources/reticle-15-circle.png");
+  ASSERT_EQ(lPicture.width(), 512);
+  struct Case {
+    int size;
+    Region region;  // the whole square reduced; across the rings' edges magnified
+  };
+  for (const Case& lCase :
+       {Case{50, Region{935, 515, 984, 564}}, Case{1024, Region{1150, 740, 1300, 890}},
+        Case{1024, Region{990, 550, 1040, 600}}}) {
+    SCOPED_TRACE(lCase.size);
+    Set(mHud, "Reticle Size", lCase.size);
+    const QImage lImage = Render();
+    const double lX0 = std::trunc(960 - lCase.size * 0.5), lY0 = std::trunc(540 - lCase.size * 0.5);
+    int lWrong = 0;
+    for (int y = lCase.region.y0; y <= lCase.region.y1; ++y) {
+      for (int x = lCase.region.x0; x <= lCase.region.x1; ++x) {
+        // The quad's top edge takes the texture's first row.
+        const double lS = (x + 0.5 - lX0) / lCase.size, lT = 1.0 - (y + 0.5 - lY0) / lCase.size;
+        const double lAlpha = 0.9 * LinearAlpha(lPicture, lS, lT);
+        const ::testing::AssertionResult lNear =
+            PixelNear(lImage, x, y, Over(1, lAlpha), Over(0, lAlpha), Over(0, lAlpha), 2);
+        if (!lNear && ++lWrong <= 3) ADD_FAILURE() << lNear.message();
+      }
+    }
+    EXPECT_EQ(lWrong, 0);
+  }
 }
 
 TEST_F(Reticle, DropsTheHalfPixelOfOddSizes) {

@@ -1,4 +1,4 @@
-// The reticle texture: what is uploaded, and in which context it is released.
+// The element's textures: the reticle's upload, and the context each is released in.
 
 #include <GL/gl.h>
 
@@ -61,29 +61,43 @@ TEST_F(ReticleTexture, HoldsThePictureAsRgbaBytesBottomRowFirst) {
   EXPECT_TRUE(lBytes == lExpected);
 }
 
-TEST_F(ReticleTexture, IsReleasedOnlyInTheContextItWasMadeIn) {
-  const GLuint lKept = CreateAndFindTexture("torn down elsewhere");
+// The reticle's texture is made at creation, the fonts' glyph textures by the
+// first draw; all of them belong to the viewer's context.
+TEST_F(ReticleTexture, TexturesAreReleasedOnlyInTheContextTheyWereMadeIn) {
+  Render();  // the fixture's element makes its own glyphs first
+  const auto lCreateAndDraw = [this](const char* pName) {
+    const std::set<GLuint> lBefore = LiveTextures();
+    mCreated = CreateHud(pName);
+    vexatest::Set(mCreated, "Saving", true);  // the message font too
+    Render();
+    std::set<GLuint> lMade = LiveTextures();
+    for (GLuint lName : lBefore) lMade.erase(lName);
+    EXPECT_GE(lMade.size(), 4u) << "the reticle and three fonts' glyphs";
+    return lMade;
+  };
+
+  const std::set<GLuint> lKept = lCreateAndDraw("torn down elsewhere");
+  ASSERT_FALSE(lKept.empty());
   {
     // A second viewer, whose context holds textures of its own under the
     // same names, is current when the element goes.
     std::string lError;
     auto lOther = fbhost::OffscreenViewer::Create(16, 16, &lError);
     ASSERT_TRUE(lOther) << lError;
-    std::vector<GLuint> lOwn(lKept + 4);
+    std::vector<GLuint> lOwn(*lKept.rbegin() + 4);
     glGenTextures(static_cast<GLsizei>(lOwn.size()), lOwn.data());
     for (GLuint lName : lOwn) glBindTexture(GL_TEXTURE_2D, lName);
     glBindTexture(GL_TEXTURE_2D, 0);
-    ASSERT_TRUE(glIsTexture(lKept));
     mScene->DeleteElement(mCreated);
-    EXPECT_TRUE(glIsTexture(lKept)) << "another context's texture was deleted";
+    for (GLuint lName : lKept)
+      EXPECT_TRUE(glIsTexture(lName)) << "another context's texture " << lName << " was deleted";
   }
   vexatest::Viewer().MakeCurrent();
-  EXPECT_TRUE(glIsTexture(lKept));  // left to its own context
+  for (GLuint lName : lKept) EXPECT_TRUE(glIsTexture(lName)) << lName;  // left to their context
 
-  const GLuint lReleased = CreateAndFindTexture("torn down at home");
-  ASSERT_NE(lReleased, 0u);
+  const std::set<GLuint> lReleased = lCreateAndDraw("torn down at home");
   mScene->DeleteElement(mCreated);
-  EXPECT_FALSE(glIsTexture(lReleased));
+  for (GLuint lName : lReleased) EXPECT_FALSE(glIsTexture(lName)) << lName;
 }
 
 }  // namespace

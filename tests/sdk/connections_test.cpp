@@ -220,15 +220,23 @@ TEST_F(ConnectionsTest, HandlersAreSharedByEverySystemAndRemovable) {
   FBBox lItem("item");
   {
     ConnectionLog lLog;  // added through a temporary FBSystem
-    lLog.Attach();       // the same pair again is not added twice
     EXPECT_EQ(fbhost::ConnectionNotifyHandlerCount(), lBefore + 1);
     EXPECT_EQ(FBSystem().OnConnectionNotify.GetCount(), lBefore + 1);
     lList.Add(&lItem);
     EXPECT_EQ(lLog.mEntries.size(), 1u);
 
+    // A pair added twice is called twice, and each Remove takes one away.
+    lLog.Attach();
+    EXPECT_EQ(fbhost::ConnectionNotifyHandlerCount(), lBefore + 2);
+    lList.Remove(&lItem);
+    EXPECT_EQ(lLog.mEntries.size(), 3u);
+    lLog.Detach();
+    lList.Add(&lItem);
+    EXPECT_EQ(lLog.mEntries.size(), 4u);
+
     lLog.Detach();
     lList.Remove(&lItem);
-    EXPECT_EQ(lLog.mEntries.size(), 1u);
+    EXPECT_EQ(lLog.mEntries.size(), 4u);
   }
   EXPECT_EQ(fbhost::ConnectionNotifyHandlerCount(), lBefore);
 }

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "sdk_test_support.h"
 
@@ -14,12 +16,15 @@ using PropertiesTest = SdkTest;
 class Gauge : public FBHUDElement {
  public:
   Gauge() : FBHUDElement("gauge") {
-    double lOn = 1.0, lCount = 7.9, lScale = 0.5;
+    // Defaults as arrays of four: Init reads that many whatever the kind.
+    double lOn[4] = {1.0}, lCount[4] = {7.9}, lScale[4] = {0.5};
     double lTint[4] = {0.1, 0.2, 0.3, 0.4};
-    Enabled.Init(this, "Enabled", "Bool", &lOn);
-    Count.Init(this, "Count", "Integer", &lCount);
-    Scale.Init(this, "Scale", "Number", &lScale);
+    double lStamp[4] = {3723.0, 4.0};
+    Enabled.Init(this, "Enabled", "Bool", lOn);
+    Count.Init(this, "Count", "Integer", lCount);
+    Scale.Init(this, "Scale", "Number", lScale);
     Tint.Init(this, "Tint", "ColorAndAlpha", lTint);
+    Stamp.Init(this, "Stamp", "TimeCode", lStamp);
     Label.CreateInternal(this, "Label");
     PropertyAdd(&Label);
   }
@@ -28,6 +33,7 @@ class Gauge : public FBHUDElement {
   FBPropertyAnimatableInt Count;
   FBPropertyAnimatableDouble Scale;
   FBPropertyAnimatableColorAndAlpha Tint;
+  FBPropertyAnimatableTimeCode Stamp;
   FBPropertyString Label;
 };
 
@@ -55,16 +61,20 @@ TEST_F(PropertiesTest, InitTakesDefaultsAsDoublesAndPublishesAfterTheBasePropert
   EXPECT_EQ(lGauge.Count, 7);  // converted as C++ converts
   EXPECT_EQ(lGauge.Scale, 0.5);
   EXPECT_EQ(static_cast<FBColorAndAlpha>(lGauge.Tint), FBColorAndAlpha(0.1, 0.2, 0.3, 0.4));
+  const FBTimeCode lStamp = lGauge.Stamp;  // seconds and frames, at the default rate
+  EXPECT_EQ(lStamp.GetSeconds(), 3723.0);
+  EXPECT_EQ(lStamp.GetFrames(), 4.0);
   EXPECT_STREQ(lGauge.Tint.GetPropertyTypeName(), "ColorAndAlpha");
   EXPECT_EQ(lGauge.Count.GetOwner(), &lGauge);
 
   const int lBase = fbhost::HUDElementBasePropertyCount();
   const char* lNames[] = {"Show", "X", "Y", "Width", "Height"};
   ASSERT_EQ(lBase, 5);
-  ASSERT_EQ(lGauge.PropertyList.GetCount(), lBase + 5);
+  ASSERT_EQ(lGauge.PropertyList.GetCount(), lBase + 6);
   for (int i = 0; i < lBase; ++i) EXPECT_STREQ(lGauge.PropertyList[i].GetName(), lNames[i]);
-  FBProperty* lOwn[] = {&lGauge.Enabled, &lGauge.Count, &lGauge.Scale, &lGauge.Tint, &lGauge.Label};
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(&lGauge.PropertyList[lBase + i], lOwn[i]) << i;
+  FBProperty* lOwn[] = {&lGauge.Enabled, &lGauge.Count, &lGauge.Scale,
+                        &lGauge.Tint,    &lGauge.Stamp, &lGauge.Label};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(&lGauge.PropertyList[lBase + i], lOwn[i]) << i;
 
   EXPECT_FALSE(lGauge.Scale.IsAnimated());
   EXPECT_TRUE(lGauge.Scale.SetAnimated(true));
@@ -109,7 +119,6 @@ TEST_F(PropertiesTest, FindComparesNamesExactly) {
   EXPECT_EQ(lBox.PropertyList.Find("timecode"), lLower);
   EXPECT_EQ(lBox.PropertyList.Find("TIMECODE"), nullptr);
   EXPECT_EQ(lBox.PropertyList.Find("Time"), nullptr);
-  EXPECT_EQ(lBox.PropertyList.Find(nullptr), nullptr);
 }
 
 TEST_F(PropertiesTest, ForcedLimitsClampWhatIsSet) {
@@ -151,28 +160,42 @@ TEST_F(PropertiesTest, ForcedLimitsClampWhatIsSet) {
   }
 }
 
-TEST_F(PropertiesTest, GetDataWritesNoMoreThanAskedOrThanTheValueHolds) {
-  FBPropertyInt lInt;
+std::vector<std::string>& Reports() {
+  static std::vector<std::string> sReports;
+  return sReports;
+}
+
+// Calls a host leaves undefined are reported, and then do nothing.
+TEST_F(PropertiesTest, WrongSizesAndNullNamesAreReportedNotMended) {
+  Reports().clear();
+  const fbhost::MisuseHandler lBefore =
+      fbhost::SetMisuseHandler([](const char* pReport) { Reports().push_back(pReport); });
+  FBBox lBox("box");
+  FBProperty* lCount = lBox.PropertyCreate("Count", kFBPT_int, "Integer", false);
+  FBProperty* lStamp = lBox.PropertyCreate("Stamp", kFBPT_TimeCode, "TimeCode", true);
   int lValue = 0x11223344;
-  lInt.SetData(&lValue);
-  unsigned char lBytes[16];
-  std::memset(lBytes, 0xAA, sizeof(lBytes));
-  lInt.GetData(lBytes, 2);
-  EXPECT_EQ(std::memcmp(lBytes, &lValue, 2), 0);
-  EXPECT_EQ(lBytes[2], 0xAA);
+  lCount->SetData(&lValue);
 
-  std::memset(lBytes, 0xAA, sizeof(lBytes));
-  lInt.GetData(lBytes, sizeof(lBytes));  // larger than an int
-  EXPECT_EQ(std::memcmp(lBytes, &lValue, sizeof(int)), 0);
-  EXPECT_EQ(lBytes[sizeof(int)], 0xAA);
+  unsigned char lBytes[32];
+  for (int lSize : {2, 8, 0}) {
+    std::memset(lBytes, 0xAA, sizeof(lBytes));
+    lCount->GetData(lBytes, lSize);
+    EXPECT_EQ(lBytes[0], 0xAA) << lSize;
+  }
+  double lTwo[2] = {-1.0, -1.0};
+  lStamp->GetData(lTwo, sizeof(lTwo));  // a timecode is three doubles
+  EXPECT_EQ(lTwo[0], -1.0);
+  lCount->GetData(nullptr, sizeof(int));
+  EXPECT_EQ(lBox.PropertyList.Find(nullptr), nullptr);
+  fbhost::SetMisuseHandler(lBefore);
 
-  FBPropertyAnimatableColorAndAlpha lColor;
-  lColor = FBColorAndAlpha(0.25, 0.5, 0.75, 1.0);
-  double lRgba[4] = {-1.0, -1.0, -1.0, -1.0};
-  lColor.GetData(lRgba, 2 * sizeof(double));
-  EXPECT_EQ(lRgba[0], 0.25);
-  EXPECT_EQ(lRgba[1], 0.5);
-  EXPECT_EQ(lRgba[2], -1.0);
+  ASSERT_EQ(Reports().size(), 6u);
+  EXPECT_EQ(Reports()[0], "GetData of \"Count\" with 2 bytes; its value has 4");
+  EXPECT_EQ(Reports()[3], "GetData of \"Stamp\" with 16 bytes; its value has 24");
+  EXPECT_EQ(Reports()[5], "Find with a null name");
+  int lRead = 0;
+  lCount->GetData(&lRead, sizeof(lRead));
+  EXPECT_EQ(lRead, lValue);
 }
 
 TEST_F(PropertiesTest, TextIsCopiedWhenSet) {
@@ -204,6 +227,15 @@ TEST_F(PropertiesTest, TextIsCopiedWhenSet) {
   lText.GetData(&lRaw, sizeof(lRaw));
   ASSERT_NE(lRaw, nullptr);
   EXPECT_STREQ(lRaw, "");
+
+  // A text handed back cleared reads as null, by either road, until set again.
+  lText = "Fourth";
+  fbhost::HandBackNullText(&lText);
+  EXPECT_EQ(static_cast<const char*>(lText), nullptr);
+  lText.GetData(&lRaw, sizeof(lRaw));
+  EXPECT_EQ(lRaw, nullptr);
+  lText = "Fifth";
+  EXPECT_STREQ(lText, "Fifth");
 }
 
 }  // namespace

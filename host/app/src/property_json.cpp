@@ -1,5 +1,6 @@
 #include "fbhost/property_json.h"
 
+#include <fbhost/components.h>
 #include <fbsdk/runtime.h>
 
 #include <algorithm>
@@ -438,7 +439,7 @@ SceneJson PropertyToJson(FBProperty& pProperty) {
       SceneJson lNames = SceneJson::array();
       for (int i = 0; i < lList->GetCount(); ++i) {
         FBComponent* lItem = lList->GetAt(i);
-        lNames.push_back(lItem ? static_cast<const char*>(lItem->Name) : "");
+        lNames.push_back(NameOf(lItem));
       }
       return lNames;
     }

@@ -17,7 +17,7 @@ template <class tComponent>
 tComponent* FindByName(const std::vector<tComponent*>& pList, const char* pName) {
   if (!pName) return nullptr;
   for (tComponent* lComponent : pList) {
-    if (std::strcmp(static_cast<const char*>(lComponent->Name), pName) == 0) return lComponent;
+    if (std::strcmp(NameOf(lComponent), pName) == 0) return lComponent;
   }
   return nullptr;
 }

@@ -1,5 +1,7 @@
 // Describing a Scene as it stands and writing it as a scene file.
 
+#include <fbhost/components.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -44,10 +46,10 @@ SceneDescription DescribeScene(const Scene& pScene, const SceneDescription& pSet
   lScene.frame = pScene.Frame();
   lScene.recording = pScene.IsRecording();
   lScene.playing = pScene.IsPlaying();
-  if (FBTake* lTake = pScene.CurrentTake()) lScene.take = static_cast<const char*>(lTake->Name);
+  if (FBTake* lTake = pScene.CurrentTake()) lScene.take = NameOf(lTake);
   if (FBCamera* lCurrent = pScene.CurrentCamera()) {
     SceneDescription::Camera lCamera;
-    lCamera.name = static_cast<const char*>(lCurrent->Name);
+    lCamera.name = NameOf(lCurrent);
     lCamera.apertureMode = static_cast<FBCameraApertureMode>(lCurrent->ApertureMode);
     const std::tuple<const char*, FBPropertyAnimatableDouble*, double*> lAnimatable[] = {
         {"film_width", &lCurrent->FilmSizeWidth, &lCamera.filmWidth},
@@ -68,13 +70,13 @@ SceneDescription DescribeScene(const Scene& pScene, const SceneDescription& pSet
   // The footage's object comes from the background entry, not from the list.
   const bool lFootage = pSettings.background.kind == SceneDescription::BackgroundKind::kFootage;
   for (FBComponent* lObject : pScene.Objects()) {
-    const std::string lName = static_cast<const char*>(lObject->Name);
+    const std::string lName = NameOf(lObject);
     if (lFootage && lName == pSettings.background.footage.object) continue;
     lScene.objects.push_back({lName, Customs(pScene, lObject)});
   }
   for (FBHUDElement* lElement : pScene.Elements()) {
     SceneDescription::Element lDescription;
-    lDescription.name = static_cast<const char*>(lElement->Name);
+    lDescription.name = NameOf(lElement);
     for (FBProperty* lProperty : Scene::OwnProperties(lElement)) {
       if (SceneKindName(*lProperty))
         lDescription.properties.push_back({lProperty->GetName(), PropertyToJson(*lProperty)});

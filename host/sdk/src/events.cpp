@@ -4,14 +4,14 @@ namespace ORSDK2014 {
 
 void FBEventSource::Add(HICallback pOwner, kICallbackHandler pHandler) {
   if (!pOwner || !pHandler) return;
-  for (const Entry& lEntry : mEntries) {
-    if (lEntry.live && lEntry.owner == pOwner && lEntry.handler == pHandler) return;
-  }
+  // What a host does with a pair added twice is not published; dropping the
+  // second would hide a double hook, so it is called twice.
   mEntries.push_back(Entry{pOwner, pHandler, true});
 }
 
 void FBEventSource::Remove(HICallback pOwner, kICallbackHandler pHandler) {
-  for (size_t i = 0; i < mEntries.size(); ++i) {
+  // The newest of equal pairs goes first.
+  for (size_t i = mEntries.size(); i-- > 0;) {
     Entry& lEntry = mEntries[i];
     if (!lEntry.live || lEntry.owner != pOwner || lEntry.handler != pHandler) continue;
     if (mDepth > 0) {

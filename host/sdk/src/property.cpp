@@ -1,6 +1,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "runtime_state.h"
 
@@ -69,7 +70,7 @@ FBProperty::FBProperty(FBPropertyType pType) : mType(pType) {
   }
 }
 
-FBProperty::~FBProperty() = default;
+FBProperty::~FBProperty() { S().nullTexts.erase(this); }
 
 const char* FBProperty::ClassName() { return "FBProperty"; }
 bool FBProperty::Is(int pTypeId) { return pTypeId == TypeInfo || FBPlug::Is(pTypeId); }
@@ -144,6 +145,7 @@ void FBProperty::StoreRaw(const void* pRaw) {
     const char* lText = *static_cast<const char* const*>(pRaw);
     mText.assign(lText ? lText : "");
     mTextSet = true;
+    S().nullTexts.erase(this);
     return;
   }
   std::memcpy(&mRaw, pRaw, static_cast<size_t>(RawSize(mType)));
@@ -199,8 +201,8 @@ void FBProperty::Evaluate(void* pRaw, int pDepth) const {
   }
   if (EvaluateKeys(pRaw)) return;
   if (mType == kFBPT_charptr) {
-    // Never set: a null text, as the host gives it.
-    const char* lText = mTextSet ? mText.c_str() : nullptr;
+    // Never set, or handed back cleared: a null text, as the host gives it.
+    const char* lText = mTextSet && S().nullTexts.count(this) == 0 ? mText.c_str() : nullptr;
     std::memcpy(pRaw, &lText, sizeof(lText));
     return;
   }
@@ -209,11 +211,22 @@ void FBProperty::Evaluate(void* pRaw, int pDepth) const {
 
 void FBProperty::GetData(void* pData, int pSize, FBEvaluateInfo*) const {
   const int lRawSize = RawSize(mType);
-  if (!pData || pSize <= 0 || lRawSize == 0) return;
+  if (lRawSize == 0) return;
+  // A host copies the value's size whatever the buffer's: a wrong size is the
+  // caller's fault, shown rather than mended.
+  if (!pData) {
+    fbhost::detail::ReportMisuse("GetData of \"" + mName + "\" into no buffer");
+    return;
+  }
+  if (pSize != lRawSize) {
+    fbhost::detail::ReportMisuse("GetData of \"" + mName + "\" with " + std::to_string(pSize) +
+                                 " bytes; its value has " + std::to_string(lRawSize));
+    return;
+  }
   Raw lRaw;
   std::memset(&lRaw, 0, sizeof(lRaw));
   Evaluate(&lRaw, 0);
-  std::memcpy(pData, &lRaw, static_cast<size_t>(pSize < lRawSize ? pSize : lRawSize));
+  std::memcpy(pData, &lRaw, static_cast<size_t>(lRawSize));
 }
 
 FBPropertyAnimatable* FBPropertyAnimatable::Init(FBBox* pOwner, const char* pName,
@@ -222,6 +235,10 @@ FBPropertyAnimatable* FBPropertyAnimatable::Init(FBBox* pOwner, const char* pNam
   SetName(pName);
   SetTypeName(pType);
   if (pInit) {
+    // How many doubles a host reads is not published: this one reads four for
+    // every kind, so a shorter array shows under the address sanitizer.
+    double lInit[4];
+    std::memcpy(lInit, pInit, sizeof(lInit));
     Raw lRaw;
     std::memset(&lRaw, 0, sizeof(lRaw));
     switch (mType) {
@@ -229,21 +246,23 @@ FBPropertyAnimatable* FBPropertyAnimatable::Init(FBBox* pOwner, const char* pNam
       case kFBPT_int:
       case kFBPT_enum:
       case kFBPT_double:
-        StoreNumeric(mType, pInit[0], &lRaw);
+        StoreNumeric(mType, lInit[0], &lRaw);
         break;
       case kFBPT_ColorRGBA:
-        for (int i = 0; i < 4; ++i) lRaw.v[i] = pInit[i];
+        for (int i = 0; i < 4; ++i) lRaw.v[i] = lInit[i];
         break;
       case kFBPT_TimeCode: {
+        // Seconds and frames; the rate stays the default one.
         FBTimeCode lCode;
         lCode.SetTimeCode(0, 0, 0, 0.0f);
         std::memcpy(&lRaw, &lCode, sizeof(lCode));
-        lRaw.v[0] = pInit[0];
+        lRaw.v[0] = lInit[0];
+        lRaw.v[1] = lInit[1];
         break;
       }
       case kFBPT_Time: {
         FBTime lTime;
-        lTime.SetSecondDouble(pInit[0]);
+        lTime.SetSecondDouble(lInit[0]);
         lRaw.t = lTime.Get();
         break;
       }
@@ -381,7 +400,10 @@ bool FBPropertyListObject::AcceptsSrc(FBPlug* pSrc) {
 }
 
 FBProperty* FBPropertyManager::Find(const char* pPropertyName, bool) {
-  if (!pPropertyName) return nullptr;
+  if (!pPropertyName) {
+    fbhost::detail::ReportMisuse("Find with a null name");
+    return nullptr;
+  }
   for (FBProperty* lProperty : mProperties) {
     if (std::strcmp(lProperty->GetName(), pPropertyName) == 0) return lProperty;
   }

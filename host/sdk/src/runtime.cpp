@@ -1,4 +1,6 @@
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "runtime_state.h"
 
@@ -15,6 +17,15 @@ State& S() {
 void SetLocalTime(FBTime pTime) {
   if (pTime != S().localTime) ++S().timeChanges;
   S().localTime = pTime;
+}
+
+void ReportMisuse(const std::string& pReport) {
+  if (MisuseHandler lHandler = S().misuseHandler) {
+    lHandler(pReport.c_str());
+    return;
+  }
+  std::fprintf(stderr, "fbsdk: %s\n", pReport.c_str());
+  std::abort();
 }
 
 }  // namespace detail
@@ -87,6 +98,17 @@ int ForgetClassesIn(const void* pBegin, const void* pEnd) {
 }
 
 int LiveComponentCount() { return S().liveComponents; }
+
+MisuseHandler SetMisuseHandler(MisuseHandler pHandler) {
+  const MisuseHandler lBefore = S().misuseHandler;
+  S().misuseHandler = pHandler;
+  return lBefore;
+}
+
+void HandBackNullText(ORSDK2014::FBProperty* pProperty) {
+  if (pProperty && pProperty->GetPropertyType() == ORSDK2014::kFBPT_charptr)
+    S().nullTexts.insert(pProperty);
+}
 
 int HUDElementBasePropertyCount() { return 5; }
 

@@ -4,6 +4,8 @@
 #include <fbsdk/fbsdk.h>
 #include <fbsdk/runtime.h>
 
+#include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace ORSDK2014 {
@@ -65,12 +67,16 @@ struct State {
   std::vector<RegisteredClass> classes;
   RegistrationObserver registrationObserver = nullptr;
   int liveComponents = 0;
+  MisuseHandler misuseHandler = nullptr;
+  // String properties whose text reads as null (HandBackNullText).
+  std::unordered_set<const ORSDK2014::FBProperty*> nullTexts;
 };
 
 State& S();
 ORSDK2014::FBEventSource& ConnectionEvents();
 ORSDK2014::FBEventSource& PipelineEvents();
 void SetLocalTime(FBTime pTime);
+void ReportMisuse(const std::string& pReport);
 void NotifyConnection(ORSDK2014::FBConnectionAction pAction, ORSDK2014::FBPlug* pSrc,
                       ORSDK2014::FBPlug* pDst, int pSrcIndex);
 

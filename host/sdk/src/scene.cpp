@@ -45,18 +45,19 @@ FBClassImplementation(FBCamera);
 FBCamera::~FBCamera() = default;
 FBCamera::FBCamera(const char* pName, HIObject pObject) : FBBox(pName, pObject) {
   Publish(this, ApertureMode, "ApertureMode");
-  double lFilmWidth = 0.816;
-  FilmSizeWidth.Init(this, "FilmSizeWidth", "Number", &lFilmWidth);
-  double lFilmHeight = 0.612;
-  FilmSizeHeight.Init(this, "FilmSizeHeight", "Number", &lFilmHeight);
-  double lFieldOfView = 40.0;
-  FieldOfView.Init(this, "FieldOfView", "Number", &lFieldOfView);
+  // Init reads four doubles of every default.
+  double lFilmWidth[4] = {0.816};
+  FilmSizeWidth.Init(this, "FilmSizeWidth", "Number", lFilmWidth);
+  double lFilmHeight[4] = {0.612};
+  FilmSizeHeight.Init(this, "FilmSizeHeight", "Number", lFilmHeight);
+  double lFieldOfView[4] = {40.0};
+  FieldOfView.Init(this, "FieldOfView", "Number", lFieldOfView);
   // A 35 mm TV-projection film back (0.816 x 0.612 in) seen at 40 degrees.
-  double lFieldOfViewX =
-      2.0 * std::atan(0.816 / 0.612 * std::tan(20.0 * M_PI / 180.0)) * 180.0 / M_PI;
-  FieldOfViewX.Init(this, "FieldOfViewX", "Number", &lFieldOfViewX);
-  double lFocalLength = 0.612 * 25.4 * 0.5 / std::tan(20.0 * M_PI / 180.0);
-  FocalLength.Init(this, "FocalLength", "Number", &lFocalLength);
+  double lFieldOfViewX[4] = {2.0 * std::atan(0.816 / 0.612 * std::tan(20.0 * M_PI / 180.0)) *
+                             180.0 / M_PI};
+  FieldOfViewX.Init(this, "FieldOfViewX", "Number", lFieldOfViewX);
+  double lFocalLength[4] = {0.612 * 25.4 * 0.5 / std::tan(20.0 * M_PI / 180.0)};
+  FocalLength.Init(this, "FocalLength", "Number", lFocalLength);
   Publish(this, ResolutionWidth, "ResolutionWidth");
   Publish(this, ResolutionHeight, "ResolutionHeight");
   ApertureMode = kFBApertureVertical;

@@ -55,7 +55,7 @@ class FBSDK_DLL FBProperty : public FBPlug {
 
   // Raw access. For a charptr property SetData takes the address of a
   // const char* and copies that text; GetData writes a char* to the kept text,
-  // null for a string never set.
+  // null for a string never set. pSize must be the value's size (RawSize).
   virtual void SetData(void* pData);
   virtual void GetData(void* pData, int pSize, FBEvaluateInfo* pEvalInfo = nullptr) const;
   virtual FBPropertyType GetPropertyType();
@@ -109,8 +109,8 @@ class FBSDK_DLL FBPropertyAnimatable : public FBProperty {
  public:
   explicit FBPropertyAnimatable(FBPropertyType pType = kFBPT_unknown) : FBProperty(pType) {}
 
-  // Publishes the property on pOwner with its data-type name and default
-  // (one double per component; a colour takes four).
+  // Publishes the property on pOwner with its data-type name and default:
+  // four doubles, whatever the kind, the default in front and zeros after.
   FBPropertyAnimatable* Init(FBBox* pOwner, const char* pName, const char* pType, double* pInit);
   // Turning animation off drops the keys.
   bool SetAnimated(bool pAnimated);
@@ -188,10 +188,11 @@ class FBSDK_DLL FBPropertyString : public FBProperty {
     SetData(&pText);
     return *this;
   }
+  // Null for a text never set, or cleared, as the host gives it.
   operator const char*() const {
     const char* lText = nullptr;
     GetData(&lText, sizeof(lText));
-    return lText ? lText : "";
+    return lText;
   }
   FBPropertyType GetPropertyType() override;
 };

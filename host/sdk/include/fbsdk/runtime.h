@@ -71,6 +71,18 @@ void RaiseConnectionNotify(ORSDK2014::FBConnectionAction pAction, ORSDK2014::FBP
 int ConnectionNotifyHandlerCount();
 int RenderingPipelineHandlerCount();
 
+// Calls the published SDK leaves undefined, where a host may crash or read or
+// write past a buffer: GetData with a size other than the value's, Find with a
+// null name. Each is reported to this handler and then does nothing; with no
+// handler set the report goes to stderr and the program aborts, so no test can
+// pass over one. Answers the handler set before.
+using MisuseHandler = void (*)(const char* pReport);
+MisuseHandler SetMisuseHandler(MisuseHandler pHandler);
+
+// Until it is set again, the string property's text reads as null, as a host
+// may give back a string cleared through its interface.
+void HandBackNullText(ORSDK2014::FBProperty* pProperty);
+
 // Number of properties a bare HUD element publishes before its own.
 int HUDElementBasePropertyCount();
 
