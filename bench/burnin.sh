@@ -40,10 +40,10 @@ filters=(
   "drawbox=x=20:y=ih-220:w=iw-40:h=40:color=white:t=2"
   "$(value 20 20 "text=21.4")" "$(label 28 104 "FOCAL LENGTH")"
   "$(value 1200 20 "text=Take 001")" "$(label 1208 104 "FQN")"
-  "$(value 20 ih-120 "text='%{eif\\:n\\:d\\:5}'")" "$(label 28 ih-28 FRAME)"
-  "$(value 400 ih-120 "timecode='00\\:00\\:00\\:00':rate=25")" "$(label 408 ih-28 SCENE)"
-  "$(value 1000 ih-120 "text='00\\:00\\:00\\:00'")" "$(label 1008 ih-28 CHARACTER)"
-  "$(value 1600 ih-120 "timecode='10\\:00\\:00\\:00':rate=25")" "$(label 1608 ih-28 CAMERA)"
+  "$(value 20 h-120 "text='%{eif\\:n\\:d\\:5}'")" "$(label 28 h-28 FRAME)"
+  "$(value 400 h-120 "timecode='00\\:00\\:00\\:00':rate=25")" "$(label 408 h-28 SCENE)"
+  "$(value 1000 h-120 "text='00\\:00\\:00\\:00'")" "$(label 1008 h-28 CHARACTER)"
+  "$(value 1600 h-120 "timecode='10\\:00\\:00\\:00':rate=25")" "$(label 1608 h-28 CAMERA)"
 )
 drawtext=$(IFS=,; echo "${filters[*]}")
 
@@ -54,7 +54,7 @@ run_c() { "$preview" --footage "$clip" -o "$work/c.mov" --codec h264 --crf 18 2>
 elapsed() {
   local start end
   start=$(date +%s.%N)
-  "$@"
+  "$@" || { echo "burnin: $1 failed" >&2; return 1; }
   end=$(date +%s.%N)
   awk -v s="$start" -v e="$end" 'BEGIN {printf "%.3f", e - s}' 
 }

@@ -1,5 +1,7 @@
 #include "audio_copy.h"
 
+#include "av_error.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -10,16 +12,6 @@ extern "C" {
 #include <cstring>
 
 namespace media {
-
-namespace {
-
-std::string AvText(int pCode) {
-  char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(pCode, text, sizeof(text));
-  return text;
-}
-
-}  // namespace
 
 bool ContainerTakes(const AVOutputFormat* pFormat, int pCodecId) {
   const AVCodecID id = static_cast<AVCodecID>(pCodecId);
@@ -42,12 +34,12 @@ bool AudioCopy::Open(const std::string& pPath, double pStartSeconds, AVFormatCon
   mOutput = pOutput;
   int result = avformat_open_input(&mInput, pPath.c_str(), nullptr, nullptr);
   if (result < 0) {
-    *pError = pPath + ": cannot open for its audio: " + AvText(result);
+    *pError = pPath + ": cannot open for its audio: " + AvErrorText(result);
     return false;
   }
   result = avformat_find_stream_info(mInput, nullptr);
   if (result < 0) {
-    *pError = pPath + ": cannot read its streams: " + AvText(result);
+    *pError = pPath + ": cannot read its streams: " + AvErrorText(result);
     return false;
   }
   mPending = av_packet_alloc();
@@ -92,7 +84,7 @@ bool AudioCopy::Open(const std::string& pPath, double pStartSeconds, AVFormatCon
     result = avcodec_parameters_copy(out->codecpar, in->codecpar);
     if (result < 0) {
       av_packet_free(&track.preroll);
-      *pError = pPath + ": cannot copy its audio parameters: " + AvText(result);
+      *pError = pPath + ": cannot copy its audio parameters: " + AvErrorText(result);
       return false;
     }
     // The source container's tag may mean nothing in ours; the muxer picks one.
@@ -127,7 +119,7 @@ bool AudioCopy::Send(Track* pTrack, AVPacket* pPacket, std::string* pError) {
   const int result = av_interleaved_write_frame(mOutput, pPacket);
   av_packet_unref(pPacket);
   if (result < 0) {
-    *pError = "cannot write the audio of " + mPath + ": " + AvText(result);
+    *pError = "cannot write the audio of " + mPath + ": " + AvErrorText(result);
     return false;
   }
   return true;
@@ -144,7 +136,7 @@ bool AudioCopy::WriteUntil(int64_t pEnd, AVRational pTimeBase, bool pLast, std::
         return true;
       }
       if (result < 0) {
-        *pError = mPath + ": cannot read its audio: " + AvText(result);
+        *pError = mPath + ": cannot read its audio: " + AvErrorText(result);
         return false;
       }
       mHavePending = true;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "av_error.h"
 #include "footage_sequence.h"
 #include "footage_timecode.h"
 #include "ltc_reader.h"
@@ -22,12 +23,6 @@ namespace {
 
 // Audio read at opening, looking for LTC when the origin is "auto" or "ltc".
 constexpr double kLtcProbeSeconds = 5.0;
-
-std::string ErrorText(int pError) {
-  char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(pError, text, sizeof text);
-  return text;
-}
 
 // A rate near a standard one (29.97002997 measured as 2997/100) becomes it exactly.
 AVRational StandardRate(AVRational pRate) {
@@ -114,16 +109,16 @@ struct FootageReader::Impl {
       if (result == AVERROR_EOF) return 0;
       if (result != AVERROR(EAGAIN)) {
         if (draining) return 0;
-        Stop("a frame does not decode (" + ErrorText(result) + ")");
+        Stop("a frame does not decode (" + AvErrorText(result) + ")");
         continue;
       }
       if (draining) return 0;
       result = av_read_frame(format, packet);
       if (result < 0) {
         if (result != AVERROR_EOF) {
-          Stop(ErrorText(result));
+          Stop(AvErrorText(result));
         } else if (format->pb && format->pb->error < 0) {
-          Stop(ErrorText(format->pb->error));
+          Stop(AvErrorText(format->pb->error));
         } else {
           Stop("");
         }
@@ -141,7 +136,7 @@ struct FootageReader::Impl {
       result = avcodec_send_packet(decoder, packet);
       av_packet_unref(packet);
       if (result < 0 && result != AVERROR(EAGAIN)) {
-        Stop("a frame does not decode (" + ErrorText(result) + ")");
+        Stop("a frame does not decode (" + AvErrorText(result) + ")");
       }
     }
   }
@@ -337,9 +332,10 @@ std::string FootageReader::Impl::OpenFile() {
   }
   int result = avformat_open_input(&format, input.c_str(), inputFormat, &inputOptions);
   av_dict_free(&inputOptions);
-  if (result < 0) return path + ": not a movie or picture FFmpeg reads (" + ErrorText(result) + ")";
+  if (result < 0)
+    return path + ": not a movie or picture FFmpeg reads (" + AvErrorText(result) + ")";
   result = avformat_find_stream_info(format, nullptr);
-  if (result < 0) return path + ": its streams cannot be read (" + ErrorText(result) + ")";
+  if (result < 0) return path + ": its streams cannot be read (" + AvErrorText(result) + ")";
   const int best = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   for (unsigned i = 0; i < format->nb_streams; ++i) {
     const AVStream* candidate = format->streams[i];
@@ -369,7 +365,7 @@ std::string FootageReader::Impl::OpenFile() {
     decoder->thread_count = 0;
     result = avcodec_open2(decoder, codec, nullptr);
   }
-  if (result < 0) return path + ": its video decoder fails (" + ErrorText(result) + ")";
+  if (result < 0) return path + ": its video decoder fails (" + AvErrorText(result) + ")";
 
   rate = StandardRate(av_guess_frame_rate(format, stream, nullptr));
   if (!sequence) {

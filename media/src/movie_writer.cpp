@@ -1,6 +1,7 @@
 #include <media/movie_writer.h>
 
 #include "audio_copy.h"
+#include "av_error.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -25,12 +26,6 @@ extern "C" {
 namespace media {
 
 namespace {
-
-std::string AvText(int pCode) {
-  char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(pCode, text, sizeof(text));
-  return text;
-}
 
 std::string LowerExtension(const std::string& pPath) {
   const size_t slash = pPath.find_last_of('/');
@@ -231,7 +226,7 @@ bool MovieWriter::Impl::SetupEncoder(const MovieOptions& pOptions, std::string* 
   const int result = avcodec_open2(encoder, codec, &settings);
   av_dict_free(&settings);
   if (result < 0) {
-    *pError = std::string("cannot open the ") + name + " encoder: " + AvText(result);
+    *pError = std::string("cannot open the ") + name + " encoder: " + AvErrorText(result);
     return false;
   }
 
@@ -324,7 +319,7 @@ bool MovieWriter::Impl::Setup(const MovieOptions& pOptions, std::string* pError)
 
   int result = avformat_alloc_output_context2(&muxer, nullptr, muxerName, temporary.c_str());
   if (result < 0) {
-    *pError = path + ": " + AvText(result);
+    *pError = path + ": " + AvErrorText(result);
     return false;
   }
   if (!SetupEncoder(pOptions, pError)) return false;
@@ -336,7 +331,7 @@ bool MovieWriter::Impl::Setup(const MovieOptions& pOptions, std::string* pError)
   }
   result = avcodec_parameters_from_context(video->codecpar, encoder);
   if (result < 0) {
-    *pError = path + ": " + AvText(result);
+    *pError = path + ": " + AvErrorText(result);
     return false;
   }
   video->time_base = encoder->time_base;
@@ -353,12 +348,12 @@ bool MovieWriter::Impl::Setup(const MovieOptions& pOptions, std::string* pError)
   // "file:" so that no part of the name is read as a protocol.
   result = avio_open(&muxer->pb, ("file:" + temporary).c_str(), AVIO_FLAG_WRITE);
   if (result < 0) {
-    *pError = path + ": cannot write " + temporary + ": " + AvText(result);
+    *pError = path + ": cannot write " + temporary + ": " + AvErrorText(result);
     return false;
   }
   result = avformat_write_header(muxer, nullptr);
   if (result < 0) {
-    *pError = path + ": cannot start the movie: " + AvText(result);
+    *pError = path + ": cannot start the movie: " + AvErrorText(result);
     return false;
   }
   open = true;
@@ -370,14 +365,14 @@ bool MovieWriter::Impl::Drain(std::string* pError) {
     int result = avcodec_receive_packet(encoder, packet);
     if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return true;
     if (result < 0) {
-      *pError = path + ": cannot encode: " + AvText(result);
+      *pError = path + ": cannot encode: " + AvErrorText(result);
       return false;
     }
     av_packet_rescale_ts(packet, encoder->time_base, video->time_base);
     packet->stream_index = video->index;
     result = av_interleaved_write_frame(muxer, packet);
     if (result < 0) {
-      *pError = path + ": cannot write: " + AvText(result);
+      *pError = path + ": cannot write: " + AvErrorText(result);
       return false;
     }
   }
@@ -406,7 +401,7 @@ bool MovieWriter::Write(const uint8_t* pRgba, int pStride, bool pBottomUp, std::
   // Only copies when the encoder still holds the previous picture.
   int result = av_frame_make_writable(impl.frame);
   if (result < 0) {
-    *pError = impl.path + ": " + AvText(result);
+    *pError = impl.path + ": " + AvErrorText(result);
     return false;
   }
   const uint8_t* source = pRgba;
@@ -423,7 +418,7 @@ bool MovieWriter::Write(const uint8_t* pRgba, int pStride, bool pBottomUp, std::
   impl.frame->pts = impl.written;
   result = avcodec_send_frame(impl.encoder, impl.frame);
   if (result < 0) {
-    *pError = impl.path + ": cannot encode: " + AvText(result);
+    *pError = impl.path + ": cannot encode: " + AvErrorText(result);
     return false;
   }
   ++impl.written;
@@ -440,20 +435,20 @@ bool MovieWriter::Finish(std::string* pError) {
   impl.open = false;
   int result = avcodec_send_frame(impl.encoder, nullptr);
   if (result < 0) {
-    *pError = impl.path + ": cannot encode: " + AvText(result);
+    *pError = impl.path + ": cannot encode: " + AvErrorText(result);
     return false;
   }
   if (!impl.Drain(pError)) return false;
   if (!impl.audio.WriteUntil(impl.written, impl.encoder->time_base, true, pError)) return false;
   result = av_write_trailer(impl.muxer);
   if (result < 0) {
-    *pError = impl.path + ": cannot finish the movie: " + AvText(result);
+    *pError = impl.path + ": cannot finish the movie: " + AvErrorText(result);
     return false;
   }
   const int writeError = impl.muxer->pb->error;
   result = avio_closep(&impl.muxer->pb);
   if (writeError < 0 || result < 0) {
-    *pError = impl.path + ": cannot write: " + AvText(writeError < 0 ? writeError : result);
+    *pError = impl.path + ": cannot write: " + AvErrorText(writeError < 0 ? writeError : result);
     return false;
   }
   impl.CloseMuxer();
