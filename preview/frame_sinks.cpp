@@ -48,6 +48,9 @@ class MovieSink : public FrameSink {
       mWriter = media::MovieWriter::Open(lOptions, pError);
       if (!mWriter) return false;
     }
+    if (!pFrame.footage.picture.empty())
+      return mWriter->WriteOver(pFrame.footage, pFrame.drawn, pFrame.rgba.data(), pWidth * 4, true,
+                                pError);
     return mWriter->Write(pFrame.rgba.data(), pWidth * 4, true, pError);
   }
   bool Finish(std::string* pError) override {

@@ -17,6 +17,10 @@ struct RenderedFrame {
   double seconds = 0.0;  // the footage frame's presentation time; 0 without footage
   media::Timecode timecode;
   std::vector<unsigned char> rgba;
+  // For a movie over footage: the footage's own picture, and the rows the
+  // HUD drew on; a movie takes every other row from the picture untouched.
+  media::FootageFrame footage;
+  std::vector<media::RowSpan> drawn;
 };
 
 class FrameSink {

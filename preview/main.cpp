@@ -186,6 +186,8 @@ int main(int argc, char** argv) {
     media::ParseTimecodeOrigin(lBackground.footage.timecode, &lOpen.timecode);
     lOpen.ltcChannel = lBackground.footage.ltcChannel;
     lOpen.bottomUp = true;  // as the viewer takes them
+    // A movie takes the rows the HUD leaves alone straight from the footage.
+    lOpen.keepPicture = lOptions.movie;
     lFootage = media::FootageReader::Open(lOpen, &lError);
     if (!lFootage) return Complain(kBadInput, lError);
     std::fprintf(stderr, "vexahud-preview: footage %s: %dx%d at %.3f fps; %s\n",

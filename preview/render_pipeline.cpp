@@ -3,6 +3,7 @@
 #include <fbsdk/runtime.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -81,6 +82,45 @@ void SetFootageTimecode(ORSDK2014::FBProperty* pProperty, const media::Timecode&
   pProperty->SetData(&lCode);
 }
 
+// The rows of the rendered frame that differ from the background it was
+// drawn over, both bottom row first, as spans of rows from the top.
+std::vector<media::RowSpan> DrawnRows(const std::vector<unsigned char>& pRendered,
+                                      const std::vector<unsigned char>& pBackground, int pWidth,
+                                      int pHeight) {
+  std::vector<media::RowSpan> lSpans;
+  const size_t lRow = static_cast<size_t>(pWidth) * 4;
+  for (int y = 0; y < pHeight; ++y) {
+    const size_t lAt = static_cast<size_t>(pHeight - 1 - y) * lRow;
+    if (std::memcmp(pRendered.data() + lAt, pBackground.data() + lAt, lRow) == 0) continue;
+    if (!lSpans.empty() && lSpans.back().first + lSpans.back().count == y) {
+      ++lSpans.back().count;
+    } else {
+      lSpans.push_back({y, 1});
+    }
+  }
+  return lSpans;
+}
+
+// What the drawing stage last found drawn, for the decoding stage to convert exactly.
+class DrawnPrediction {
+ public:
+  void Set(const std::vector<media::RowSpan>& pRows) {
+    std::lock_guard<std::mutex> lLock(mMutex);
+    mRows = pRows;
+    mKnown = true;
+  }
+  bool Get(std::vector<media::RowSpan>* pRows) {
+    std::lock_guard<std::mutex> lLock(mMutex);
+    if (mKnown) *pRows = mRows;
+    return mKnown;
+  }
+
+ private:
+  std::mutex mMutex;
+  std::vector<media::RowSpan> mRows;
+  bool mKnown = false;
+};
+
 }  // namespace
 
 bool InStrip(long long pFrame, long long pFirst, long long pLast, int pCount) {
@@ -107,10 +147,14 @@ RenderResult RenderFrames(const RenderRun& pRun) {
   Channel<media::FootageFrame> lDecoded;
   std::string lBrokeOff;
   std::thread lDecoder;
+  DrawnPrediction lPrediction;
   if (pRun.footage) {
     lDecoder = std::thread([&] {
       FootagePtr lFrame;
+      std::vector<media::RowSpan> lExact;
       while (!lStopped() && lDecoded.empty.Pop(&lFrame)) {
+        // Exact RGB where the HUD drew last; elsewhere the footage's own rows go out.
+        if (lPrediction.Get(&lExact)) pRun.footage->SetExactRows(lExact);
         std::string lError;
         bool lGot = false;
         while ((lGot = pRun.footage->Next(lFrame.get(), &lError)) && pRun.limited &&
@@ -173,7 +217,6 @@ RenderResult RenderFrames(const RenderRun& pRun) {
       lOut->number = lFootage->number;
       lOut->seconds = lFootage->seconds;
       lOut->timecode = lFootage->timecode;
-      lDecoded.empty.Push(lFootage);
     } else {
       lScene.SetFrame(lNext);
       lOut->number = lNext;
@@ -183,6 +226,19 @@ RenderResult RenderFrames(const RenderRun& pRun) {
     lViewer.RenderFrame(lScene.Elements(), lScene.CurrentCamera());
     lOut->rgba.resize(static_cast<size_t>(lWidth) * static_cast<size_t>(lHeight) * 4);
     lViewer.ReadPixelsBottomUp(lOut->rgba.data());
+    lOut->footage.picture.clear();
+    if (lFootage) {
+      if (!lFootage->picture.empty() && lFootage->width == lWidth && lFootage->height == lHeight) {
+        lOut->drawn = DrawnRows(lOut->rgba, lFootage->rgba, lWidth, lHeight);
+        lPrediction.Set(lOut->drawn);
+        lOut->footage.picture.swap(lFootage->picture);
+        lOut->footage.width = lFootage->width;
+        lOut->footage.height = lFootage->height;
+        lOut->footage.matrix = lFootage->matrix;
+        lOut->footage.fullRange = lFootage->fullRange;
+      }
+      lDecoded.empty.Push(lFootage);
+    }
     if (!lRendered.full.Push(lOut)) break;
     lProgress.Update(lDone);
   }

@@ -1,8 +1,10 @@
 #include <media/footage_reader.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <system_error>
 
 #include "av_error.h"
@@ -14,12 +16,17 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/error.h>
+#include <libavutil/imgutils.h>
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
 namespace media {
 namespace {
+
+// Exact to the code value: chroma interpolated at full horizontal resolution,
+// rounding at every step.
+constexpr int kExactFlags = SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
 
 // Audio read at opening, looking for LTC when the origin is "auto" or "ltc".
 constexpr double kLtcProbeSeconds = 5.0;
@@ -70,6 +77,11 @@ struct FootageReader::Impl {
   AVPacket* packet = nullptr;
   AVFrame* frame = nullptr;
   SwsContext* scaler = nullptr;
+  // With keepPicture: the quick whole-frame conversion and exact ones by band height.
+  SwsContext* quickScaler = nullptr;
+  std::map<int, SwsContext*> bandScalers;
+  bool allRowsExact = true;
+  std::vector<RowSpan> exactRows;
   int scalerWidth = 0, scalerHeight = 0, scalerFormat = -1, scalerMatrix = -1, scalerRange = -1;
   int videoIndex = -1;
   AVStream* stream = nullptr;
@@ -93,6 +105,7 @@ struct FootageReader::Impl {
 
   ~Impl() {
     sws_freeContext(scaler);
+    FreeBandScalers();
     av_frame_free(&frame);
     av_packet_free(&packet);
     avcodec_free_context(&decoder);
@@ -183,6 +196,69 @@ struct FootageReader::Impl {
     return ltc->At(midpoint, pTimecode);
   }
 
+  void FreeBandScalers() {
+    sws_freeContext(quickScaler);
+    quickScaler = nullptr;
+    for (auto& lBand : bandScalers) sws_freeContext(lBand.second);
+    bandScalers.clear();
+  }
+
+  // A conversion like the whole frame's, for pWidth x pHeight.
+  SwsContext* MakeScaler(int pWidth, int pHeight, AVPixelFormat pFormat, int pFlags) const {
+    SwsContext* lScaler = sws_getContext(pWidth, pHeight, pFormat, pWidth, pHeight, AV_PIX_FMT_RGBA,
+                                         pFlags, nullptr, nullptr, nullptr);
+    if (lScaler) {
+      sws_setColorspaceDetails(lScaler, sws_getCoefficients(scalerMatrix), scalerRange ? 1 : 0,
+                               sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+    }
+    return lScaler;
+  }
+
+  // The 4:2:0 picture kept, converted quickly as a whole and exactly in the
+  // rows asked for. False when the frame is of another kind.
+  bool ConvertKept(const AVFrame* pFrame, AVPixelFormat pFormat, FootageFrame* pOut, uint8_t* pRgba,
+                   int pRgbaStride) {
+    if (pFormat != AV_PIX_FMT_YUV420P || pFrame->width % 2 || pFrame->height % 2) return false;
+    const int lW = pFrame->width, lH = pFrame->height;
+    const size_t lLuma = static_cast<size_t>(lW) * lH;
+    pOut->picture.resize(lLuma * 3 / 2);
+    av_image_copy_plane(pOut->picture.data(), lW, pFrame->data[0], pFrame->linesize[0], lW, lH);
+    av_image_copy_plane(pOut->picture.data() + lLuma, lW / 2, pFrame->data[1], pFrame->linesize[1],
+                        lW / 2, lH / 2);
+    av_image_copy_plane(pOut->picture.data() + lLuma * 5 / 4, lW / 2, pFrame->data[2],
+                        pFrame->linesize[2], lW / 2, lH / 2);
+    pOut->matrix = scalerMatrix;
+    pOut->fullRange = scalerRange != 0;
+    if (allRowsExact) {
+      pOut->exactRows.clear();
+      return sws_scale(scaler, pFrame->data, pFrame->linesize, 0, lH, &pRgba, &pRgbaStride) == lH;
+    }
+    if (!quickScaler) quickScaler = MakeScaler(lW, lH, pFormat, SWS_BILINEAR);
+    if (!quickScaler ||
+        sws_scale(quickScaler, pFrame->data, pFrame->linesize, 0, lH, &pRgba, &pRgbaStride) != lH)
+      return false;
+    pOut->exactRows.clear();
+    for (const RowSpan& lSpan : exactRows) {
+      // Whole chroma rows, with two more luma rows each side for the chroma's filter.
+      const int lFirst = std::max(0, (lSpan.first - 2) & ~1);
+      const int lEnd = std::min(lH, (lSpan.first + lSpan.count + 3) & ~1);
+      if (lEnd <= lFirst) continue;
+      SwsContext*& lBand = bandScalers[lEnd - lFirst];
+      if (!lBand) lBand = MakeScaler(lW, lEnd - lFirst, pFormat, kExactFlags);
+      if (!lBand) return false;
+      const uint8_t* lSource[3] = {
+          pFrame->data[0] + static_cast<ptrdiff_t>(lFirst) * pFrame->linesize[0],
+          pFrame->data[1] + static_cast<ptrdiff_t>(lFirst / 2) * pFrame->linesize[1],
+          pFrame->data[2] + static_cast<ptrdiff_t>(lFirst / 2) * pFrame->linesize[2]};
+      uint8_t* lRows = pRgba + static_cast<ptrdiff_t>(lFirst) * pRgbaStride;
+      if (sws_scale(lBand, lSource, pFrame->linesize, 0, lEnd - lFirst, &lRows, &pRgbaStride) !=
+          lEnd - lFirst)
+        return false;
+      pOut->exactRows.push_back(lSpan);
+    }
+    return true;
+  }
+
   bool Convert(const AVFrame* pFrame, FootageFrame* pOut, std::string* pError) {
     bool fullRange = false;
     const AVPixelFormat format =
@@ -215,9 +291,9 @@ struct FootageReader::Impl {
     if (!scaler || scalerWidth != pFrame->width || scalerHeight != pFrame->height ||
         scalerFormat != format || scalerMatrix != matrix || scalerRange != fullRange) {
       sws_freeContext(scaler);
+      FreeBandScalers();
       scaler = sws_getContext(pFrame->width, pFrame->height, format, pFrame->width, pFrame->height,
-                              AV_PIX_FMT_RGBA, SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
-                              nullptr, nullptr, nullptr);
+                              AV_PIX_FMT_RGBA, kExactFlags, nullptr, nullptr, nullptr);
       if (!scaler) {
         *pError = Path() + ": frames in " + descriptor->name + " cannot be converted to RGBA";
         return false;
@@ -240,8 +316,15 @@ struct FootageReader::Impl {
       planes[0] += static_cast<size_t>(pFrame->height - 1) * static_cast<size_t>(strides[0]);
       strides[0] = -strides[0];
     }
-    if (sws_scale(scaler, pFrame->data, pFrame->linesize, 0, pFrame->height, planes, strides) !=
-        pFrame->height) {
+    pOut->picture.clear();
+    const bool lKept =
+        options.keepPicture && ConvertKept(pFrame, format, pOut, planes[0], strides[0]);
+    if (!lKept && !pOut->picture.empty()) {
+      *pError = Path() + ": frame " + std::to_string(lastIndex + 1) + " cannot be converted";
+      return false;
+    }
+    if (!lKept && sws_scale(scaler, pFrame->data, pFrame->linesize, 0, pFrame->height, planes,
+                            strides) != pFrame->height) {
       *pError = Path() + ": frame " + std::to_string(lastIndex + 1) + " cannot be converted";
       return false;
     }
@@ -426,6 +509,11 @@ ColourTags FootageReader::Colour() const {
   tags.primaries = parameters->color_primaries;
   tags.transfer = parameters->color_trc;
   return tags;
+}
+
+void FootageReader::SetExactRows(const std::vector<RowSpan>& pRows) {
+  mImpl->allRowsExact = false;
+  mImpl->exactRows = pRows;
 }
 
 bool FootageReader::Next(FootageFrame* pFrame, std::string* pError) {

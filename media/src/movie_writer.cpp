@@ -16,16 +16,20 @@ extern "C" {
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <vector>
 
 namespace media {
 
 namespace {
+
+constexpr int kScaleFlags = SWS_BICUBIC;
 
 std::string LowerExtension(const std::string& pPath) {
   const size_t slash = pPath.find_last_of('/');
@@ -125,6 +129,7 @@ struct MovieWriter::Impl {
   AVCodecContext* encoder = nullptr;
   AVStream* video = nullptr;
   SwsContext* scaler = nullptr;
+  std::map<int, SwsContext*> bandScalers;  // for rows drawn over footage, by band height
   AVFrame* frame = nullptr;
   AVPacket* packet = nullptr;
   AudioCopy audio;
@@ -137,9 +142,23 @@ struct MovieWriter::Impl {
   ~Impl() {
     Abort();
     sws_freeContext(scaler);
+    for (auto& lBand : bandScalers) sws_freeContext(lBand.second);
     av_frame_free(&frame);
     av_packet_free(&packet);
     avcodec_free_context(&encoder);
+  }
+
+  bool CanTake(const uint8_t* pRgba, int pStride, std::string* pError);
+  // Rows pFirst to pFirst + pCount of an RGBA picture into the same rows of the frame.
+  bool Convert(SwsContext* pScaler, const uint8_t* pRgba, int pStride, bool pBottomUp, int pFirst,
+               int pCount);
+  bool Send(std::string* pError);
+
+  // The conversion matches the tags: libswscale would otherwise use BT.601.
+  void SetColourDetails(SwsContext* pScaler) const {
+    const int* table = sws_getCoefficients(encoder->colorspace);
+    sws_setColorspaceDetails(pScaler, table, 1, table, encoder->color_range == AVCOL_RANGE_JPEG, 0,
+                             1 << 16, 1 << 16);
   }
 
   void CloseMuxer() {
@@ -230,16 +249,13 @@ bool MovieWriter::Impl::SetupEncoder(const MovieOptions& pOptions, std::string* 
     return false;
   }
 
-  scaler = sws_getContext(width, height, AV_PIX_FMT_RGBA, width, height, format, SWS_BICUBIC,
+  scaler = sws_getContext(width, height, AV_PIX_FMT_RGBA, width, height, format, kScaleFlags,
                           nullptr, nullptr, nullptr);
   if (!scaler) {
     *pError = "cannot convert RGBA to " + std::string(av_get_pix_fmt_name(format));
     return false;
   }
-  // The conversion matches the tags: libswscale would otherwise use BT.601.
-  const int* table = sws_getCoefficients(encoder->colorspace);
-  sws_setColorspaceDetails(scaler, table, 1, table, encoder->color_range == AVCOL_RANGE_JPEG, 0,
-                           1 << 16, 1 << 16);
+  SetColourDetails(scaler);
 
   frame = av_frame_alloc();
   packet = av_packet_alloc();
@@ -388,42 +404,96 @@ std::unique_ptr<MovieWriter> MovieWriter::Open(const MovieOptions& pOptions, std
   return writer;
 }
 
-bool MovieWriter::Write(const uint8_t* pRgba, int pStride, bool pBottomUp, std::string* pError) {
-  Impl& impl = *mImpl;
-  if (!impl.open) {
-    *pError = impl.path + ": the movie is closed";
+bool MovieWriter::Impl::CanTake(const uint8_t* pRgba, int pStride, std::string* pError) {
+  if (!open) {
+    *pError = path + ": the movie is closed";
     return false;
   }
-  if (!pRgba || pStride < 4 * impl.width) {
-    *pError = impl.path + ": a frame needs " + std::to_string(impl.width) + " RGBA pixels a row";
+  if (!pRgba || pStride < 4 * width) {
+    *pError = path + ": a frame needs " + std::to_string(width) + " RGBA pixels a row";
     return false;
   }
   // Only copies when the encoder still holds the previous picture.
-  int result = av_frame_make_writable(impl.frame);
+  const int result = av_frame_make_writable(frame);
   if (result < 0) {
-    *pError = impl.path + ": " + AvErrorText(result);
+    *pError = path + ": " + AvErrorText(result);
     return false;
   }
-  const uint8_t* source = pRgba;
-  int stride = pStride;
-  if (pBottomUp) {
-    source += static_cast<ptrdiff_t>(impl.height - 1) * pStride;
-    stride = -pStride;
+  return true;
+}
+
+bool MovieWriter::Impl::Send(std::string* pError) {
+  frame->pts = written;
+  const int result = avcodec_send_frame(encoder, frame);
+  if (result < 0) {
+    *pError = path + ": cannot encode: " + AvErrorText(result);
+    return false;
   }
-  if (sws_scale(impl.scaler, &source, &stride, 0, impl.height, impl.frame->data,
-                impl.frame->linesize) != impl.height) {
+  ++written;
+  if (!Drain(pError)) return false;
+  return audio.WriteUntil(written, encoder->time_base, false, pError);
+}
+
+bool MovieWriter::Impl::Convert(SwsContext* pScaler, const uint8_t* pRgba, int pStride,
+                                bool pBottomUp, int pFirst, int pCount) {
+  // Row pFirst of the picture, read upwards in memory when the bottom row comes first.
+  const uint8_t* source = pRgba + static_cast<ptrdiff_t>(pBottomUp ? height - 1 - pFirst : pFirst) *
+                                      static_cast<ptrdiff_t>(pStride);
+  const int stride = pBottomUp ? -pStride : pStride;
+  uint8_t* planes[4] = {};
+  for (int i = 0; i < 4 && frame->data[i]; ++i) {
+    const int rows = i == 0 || encoder->pix_fmt != AV_PIX_FMT_YUV420P ? pFirst : pFirst / 2;
+    planes[i] = frame->data[i] + static_cast<ptrdiff_t>(rows) * frame->linesize[i];
+  }
+  return sws_scale(pScaler, &source, &stride, 0, pCount, planes, frame->linesize) == pCount;
+}
+
+bool MovieWriter::Write(const uint8_t* pRgba, int pStride, bool pBottomUp, std::string* pError) {
+  Impl& impl = *mImpl;
+  if (!impl.CanTake(pRgba, pStride, pError)) return false;
+  if (!impl.Convert(impl.scaler, pRgba, pStride, pBottomUp, 0, impl.height)) {
     *pError = impl.path + ": cannot convert a frame";
     return false;
   }
-  impl.frame->pts = impl.written;
-  result = avcodec_send_frame(impl.encoder, impl.frame);
-  if (result < 0) {
-    *pError = impl.path + ": cannot encode: " + AvErrorText(result);
-    return false;
+  return impl.Send(pError);
+}
+
+bool MovieWriter::WriteOver(const FootageFrame& pFootage, const std::vector<RowSpan>& pDrawn,
+                            const uint8_t* pRgba, int pStride, bool pBottomUp,
+                            std::string* pError) {
+  Impl& impl = *mImpl;
+  const AVColorRange range = pFootage.fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+  const bool same = impl.encoder && impl.encoder->pix_fmt == AV_PIX_FMT_YUV420P &&
+                    !pFootage.picture.empty() && pFootage.width == impl.width &&
+                    pFootage.height == impl.height && pFootage.matrix == impl.encoder->colorspace &&
+                    range == impl.encoder->color_range;
+  if (!same) return Write(pRgba, pStride, pBottomUp, pError);
+  if (!impl.CanTake(pRgba, pStride, pError)) return false;
+  const int w = impl.width, h = impl.height;
+  const size_t luma = static_cast<size_t>(w) * h;
+  av_image_copy_plane(impl.frame->data[0], impl.frame->linesize[0], pFootage.picture.data(), w, w,
+                      h);
+  av_image_copy_plane(impl.frame->data[1], impl.frame->linesize[1], pFootage.picture.data() + luma,
+                      w / 2, w / 2, h / 2);
+  av_image_copy_plane(impl.frame->data[2], impl.frame->linesize[2],
+                      pFootage.picture.data() + luma * 5 / 4, w / 2, w / 2, h / 2);
+  for (const RowSpan& span : pDrawn) {
+    // Whole chroma rows, with two more luma rows each side for the chroma's filter.
+    const int first = std::max(0, (span.first - 2) & ~1);
+    const int end = std::min(h, (span.first + span.count + 3) & ~1);
+    if (end <= first) continue;
+    SwsContext*& band = impl.bandScalers[end - first];
+    if (!band) {
+      band = sws_getContext(w, end - first, AV_PIX_FMT_RGBA, w, end - first, AV_PIX_FMT_YUV420P,
+                            kScaleFlags, nullptr, nullptr, nullptr);
+      if (band) impl.SetColourDetails(band);
+    }
+    if (!band || !impl.Convert(band, pRgba, pStride, pBottomUp, first, end - first)) {
+      *pError = impl.path + ": cannot convert a frame";
+      return false;
+    }
   }
-  ++impl.written;
-  if (!impl.Drain(pError)) return false;
-  return impl.audio.WriteUntil(impl.written, impl.encoder->time_base, false, pError);
+  return impl.Send(pError);
 }
 
 bool MovieWriter::Finish(std::string* pError) {

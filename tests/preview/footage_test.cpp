@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 
 #include <QImage>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <vector>
@@ -50,13 +51,15 @@ class FootageTest : public PreviewTest {
     lProcess.waitForFinished(120000);
     return lProcess.readAllStandardOutput().trimmed().toStdString();
   }
-  // Every frame of a file as packed 8-bit RGB, decoded by the ffmpeg command.
-  QByteArray Raw(const QString& pFile, const QStringList& pFilter = {}) {
+  // Every frame of a file as raw pixels (packed 8-bit RGB unless asked
+  // otherwise), decoded by the ffmpeg command.
+  QByteArray Raw(const QString& pFile, const QStringList& pFilter = {},
+                 const QString& pPixels = "rgb24") {
     QProcess lProcess;
     lProcess.setWorkingDirectory(mDir.path());
     lProcess.start("ffmpeg", QStringList{"-v", "error", "-i", pFile} + pFilter +
                                  QStringList{"-fps_mode", "passthrough", "-f", "rawvideo",
-                                             "-pix_fmt", "rgb24", "-"});
+                                             "-pix_fmt", pPixels, "-"});
     lProcess.waitForFinished(120000);
     return lProcess.readAllStandardOutput();
   }
@@ -245,6 +248,48 @@ TEST_F(FootageTest, AMovieGivesBackTheFootageWithItsTimecodeFromTheFirstFrameWri
   int lWorst = 0;
   for (int i = 0; i < lMovie.size(); ++i)
     lWorst = std::max(lWorst, std::abs(int(uchar(lMovie[i])) - int(uchar(lFootage[i]))));
+  EXPECT_LE(lWorst, 2);
+}
+
+TEST_F(FootageTest, AMovieOverFootageKeepsTheRowsTheHudLeavesAlone) {
+  // Lossless 4:2:0 footage declaring BT.709, burned in losslessly.
+  Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25:duration=0.4", "-c:v", "ffv1",
+          "-pix_fmt", "yuv420p", "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc",
+          "bt709", "-color_range", "tv", "yuv.mkv"});
+  Outcome lRun =
+      Preview({"--footage", "yuv.mkv", "--frames", "5-5", "-o", "out.mov", "--crf", "0"});
+  ASSERT_EQ(lRun.status, 0) << lRun.err;
+  lRun = Preview({"--footage", "yuv.mkv", "--frames", "5-5", "-o", "view_%d.png"});
+  ASSERT_EQ(lRun.status, 0) << lRun.err;
+  const QStringList lFrame5 = {"-vf", "select=eq(n\\,5)"};
+  const QByteArray lFootage = Raw("yuv.mkv", lFrame5, "yuv420p");
+  const QByteArray lMovie = Raw("out.mov", {}, "yuv420p");
+  const int kW = 640, kH = 360, kLuma = kW * kH;
+  ASSERT_EQ(lFootage.size(), kLuma * 3 / 2);
+  ASSERT_EQ(lMovie.size(), lFootage.size());
+  // Between the mask and the timeline nothing is drawn: the footage's own
+  // pixels, luma and chroma, bit for bit.
+  for (int y = 100; y < 200; ++y) {
+    ASSERT_EQ(lMovie.mid(y * kW, kW), lFootage.mid(y * kW, kW)) << "luma row " << y;
+    for (int lPlane : {kLuma, kLuma * 5 / 4}) {
+      const int lAt = lPlane + (y / 2) * (kW / 2);
+      ASSERT_EQ(lMovie.mid(lAt, kW / 2), lFootage.mid(lAt, kW / 2)) << "chroma of row " << y;
+    }
+  }
+  // Under the mask bands, drawn on, the luma is the viewer's picture's, in
+  // BT.709's limited range.
+  const QImage lView = QImage(mDir.filePath("view_5.png")).convertToFormat(QImage::Format_RGB888);
+  int lWorst = 0;
+  for (int y = 0; y < kH; y += y == 39 ? 281 : 1) {
+    for (int x = 0; x < kW; ++x) {
+      const QRgb lPixel = lView.pixel(x, y);
+      const double lY =
+          16.0 + 219.0 *
+                     (0.2126 * qRed(lPixel) + 0.7152 * qGreen(lPixel) + 0.0722 * qBlue(lPixel)) /
+                     255.0;
+      lWorst = std::max(lWorst, std::abs(int(uchar(lMovie[y * kW + x])) - int(std::lround(lY))));
+    }
+  }
   EXPECT_LE(lWorst, 2);
 }
 

@@ -12,6 +12,12 @@
 
 namespace media {
 
+// Rows of a picture, counted from the top.
+struct RowSpan {
+  int first = 0;
+  int count = 0;
+};
+
 // One decoded frame, converted to RGBA 8-bit as a player shows it (the
 // colour matrix and range the stream declares; BT.709 limited range for HD
 // YUV that declares none), top row first unless asked otherwise, rows packed
@@ -23,6 +29,15 @@ struct FootageFrame {
   int width = 0;
   int height = 0;
   std::vector<uint8_t> rgba;
+
+  // With FootageOptions::keepPicture, for 8-bit 4:2:0 YUV footage: the
+  // decoded picture itself (the Y, U and V planes, rows packed), the matrix
+  // (AVColorSpace) and range it was converted with, and the rows whose RGBA
+  // is exact; the others are within 3 code values. Empty exactRows: all exact.
+  std::vector<uint8_t> picture;
+  int matrix = 0;
+  bool fullRange = false;
+  std::vector<RowSpan> exactRows;
 };
 
 struct FootageOptions {
@@ -32,6 +47,10 @@ struct FootageOptions {
   // Rows bottom first, as OpenGL takes them: turned over by the conversion
   // itself, at no cost.
   bool bottomUp = false;
+  // Keep the decoded 4:2:0 picture beside the RGBA, and convert exactly only
+  // the rows SetExactRows names: for a caller that puts its own drawing back
+  // into the footage's own pixels and needs exact RGB only where it draws.
+  bool keepPicture = false;
 };
 
 // How the footage declares its pictures' colour, for output tagged the same way.
@@ -67,6 +86,10 @@ class FootageReader {
   TimecodeOrigin Origin() const;
   const Timecode& FirstTimecode() const;
   ColourTags Colour() const;
+
+  // With keepPicture: the rows the next frames convert exactly (with a few
+  // rows' margin for the chroma around them); until called, all of them.
+  void SetExactRows(const std::vector<RowSpan>& pRows);
 
   // The next frame in order into pFrame (its buffer is reused). False at the
   // end with pError empty, or when the footage breaks off, with pError naming

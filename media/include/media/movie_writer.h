@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace media {
 
@@ -52,6 +53,12 @@ class MovieWriter {
   // next; pBottomUp when the first row in memory is the picture's bottom (as
   // OpenGL reads back). Frames are written at the movie's rate, one after another.
   bool Write(const uint8_t* pRgba, int pStride, bool pBottomUp, std::string* pError);
+  // The same, drawn over a frame of footage: where the footage's own 4:2:0
+  // picture is kept and matches the movie's pixels, size, matrix and range, only
+  // the rows pDrawn names (with a few rows' margin) are converted from RGBA;
+  // every other row is the footage's, untouched. Otherwise as Write.
+  bool WriteOver(const FootageFrame& pFootage, const std::vector<RowSpan>& pDrawn,
+                 const uint8_t* pRgba, int pStride, bool pBottomUp, std::string* pError);
   // Flushes the encoder, writes the rest of the audio, closes the file and
   // renames it into place.
   bool Finish(std::string* pError);
