@@ -34,12 +34,13 @@ std::string gBaseDir;
 // Keys the format knows, names sources are searched for, and (filled at
 // start) every property name the element publishes.
 std::vector<std::string> gKeys = {
-    "viewport",     "width",         "height",     "fps",          "transport",    "start",
-    "stop",         "frame",         "recording",  "playing",      "take",         "camera",
-    "name",         "aperture_mode", "film_width", "film_height",  "fov",          "fov_x",
-    "focal_length", "resolution",    "properties", "objects",      "elements",     "background",
-    "plate",        "timecode",      "master",     "amc:timecode", "Timecode",     "TimeCode",
-    "TCHour",       "TCMinute",      "TCSecond",   "TCFrame",      "ShowCrosshair"};
+    "viewport",     "width",         "height",     "fps",          "transport",     "start",
+    "stop",         "frame",         "recording",  "playing",      "take",          "camera",
+    "name",         "aperture_mode", "film_width", "film_height",  "fov",           "fov_x",
+    "focal_length", "resolution",    "properties", "objects",      "elements",      "background",
+    "plate",        "timecode",      "master",     "amc:timecode", "Timecode",      "TimeCode",
+    "TCHour",       "TCMinute",      "TCSecond",   "TCFrame",      "ShowCrosshair", "footage",
+    "object",       "ltc_channel",   "Footage"};
 
 void AddElementPropertyNames() {
   fbhost::Scene lScene;
