@@ -48,11 +48,11 @@ class MovieSink : public FrameSink {
       mWriter = media::MovieWriter::Open(lOptions, pError);
       if (!mWriter) return false;
     }
-    if (!pFrame.footage.picture.empty())
-      return mWriter->WriteOver(pFrame.footage, pFrame.drawn, pFrame.rgba.data(), pWidth * 4, true,
-                                pError);
-    return mWriter->Write(pFrame.rgba.data(), pWidth * 4, true, pError);
+    mKeeps = mWriter->KeepsFootage(pFrame.footage);
+    return mWriter->WriteOver(pFrame.footage, pFrame.drawn, pFrame.rgba.data(), pWidth * 4, true,
+                              pError);
   }
+  bool KeepsFootageRows() const override { return mKeeps; }
   bool Finish(std::string* pError) override {
     if (!mWriter) {
       *pError = "no frame to write to " + mSettings.options.path;
@@ -67,6 +67,7 @@ class MovieSink : public FrameSink {
  private:
   MovieSinkSettings mSettings;
   std::unique_ptr<media::MovieWriter> mWriter;
+  std::atomic<bool> mKeeps{false};
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <media/movie_writer.h>
 #include <media/timecode.h>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,6 +32,10 @@ class FrameSink {
   virtual bool Finish(std::string* pError) = 0;
   // Instead of Finish: removes what is incomplete.
   virtual void Abort() {}
+  // Whether the last frame written took the rows the HUD left alone from the
+  // footage's own picture; until then the viewer's must be exact everywhere.
+  // Asked from another thread.
+  virtual bool KeepsFootageRows() const { return false; }
 };
 
 // One PNG per frame, named by the pattern, or a single PNG.

@@ -186,8 +186,9 @@ int main(int argc, char** argv) {
     media::ParseTimecodeOrigin(lBackground.footage.timecode, &lOpen.timecode);
     lOpen.ltcChannel = lBackground.footage.ltcChannel;
     lOpen.bottomUp = true;  // as the viewer takes them
-    // A movie takes the rows the HUD leaves alone straight from the footage.
-    lOpen.keepPicture = lOptions.movie;
+    // A movie takes the rows the HUD leaves alone straight from the footage
+    // (a strip shows the viewer's frames, so it needs them exact throughout).
+    lOpen.keepPicture = lOptions.movie && lOptions.strip.empty();
     lFootage = media::FootageReader::Open(lOpen, &lError);
     if (!lFootage) return Complain(kBadInput, lError);
     std::fprintf(stderr, "vexahud-preview: footage %s: %dx%d at %.3f fps; %s\n",

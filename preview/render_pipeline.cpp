@@ -230,7 +230,10 @@ RenderResult RenderFrames(const RenderRun& pRun) {
     if (lFootage) {
       if (!lFootage->picture.empty() && lFootage->width == lWidth && lFootage->height == lHeight) {
         lOut->drawn = DrawnRows(lOut->rgba, lFootage->rgba, lWidth, lHeight);
-        lPrediction.Set(lOut->drawn);
+        // Exact RGB is needed only where the HUD draws once the movie keeps
+        // the other rows; until then, and should it stop, everywhere.
+        lPrediction.Set(pRun.sink->KeepsFootageRows() ? lOut->drawn
+                                                      : std::vector<media::RowSpan>{{0, lHeight}});
         lOut->footage.picture.swap(lFootage->picture);
         lOut->footage.width = lFootage->width;
         lOut->footage.height = lFootage->height;

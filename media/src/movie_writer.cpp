@@ -458,16 +458,19 @@ bool MovieWriter::Write(const uint8_t* pRgba, int pStride, bool pBottomUp, std::
   return impl.Send(pError);
 }
 
+bool MovieWriter::KeepsFootage(const FootageFrame& pFootage) const {
+  const Impl& impl = *mImpl;
+  const AVColorRange range = pFootage.fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+  return impl.encoder && impl.encoder->pix_fmt == AV_PIX_FMT_YUV420P && !pFootage.picture.empty() &&
+         pFootage.width == impl.width && pFootage.height == impl.height &&
+         pFootage.matrix == impl.encoder->colorspace && range == impl.encoder->color_range;
+}
+
 bool MovieWriter::WriteOver(const FootageFrame& pFootage, const std::vector<RowSpan>& pDrawn,
                             const uint8_t* pRgba, int pStride, bool pBottomUp,
                             std::string* pError) {
   Impl& impl = *mImpl;
-  const AVColorRange range = pFootage.fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
-  const bool same = impl.encoder && impl.encoder->pix_fmt == AV_PIX_FMT_YUV420P &&
-                    !pFootage.picture.empty() && pFootage.width == impl.width &&
-                    pFootage.height == impl.height && pFootage.matrix == impl.encoder->colorspace &&
-                    range == impl.encoder->color_range;
-  if (!same) return Write(pRgba, pStride, pBottomUp, pError);
+  if (!KeepsFootage(pFootage)) return Write(pRgba, pStride, pBottomUp, pError);
   if (!impl.CanTake(pRgba, pStride, pError)) return false;
   const int w = impl.width, h = impl.height;
   const size_t luma = static_cast<size_t>(w) * h;

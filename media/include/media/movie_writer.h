@@ -59,6 +59,8 @@ class MovieWriter {
   // every other row is the footage's, untouched. Otherwise as Write.
   bool WriteOver(const FootageFrame& pFootage, const std::vector<RowSpan>& pDrawn,
                  const uint8_t* pRgba, int pStride, bool pBottomUp, std::string* pError);
+  // Whether WriteOver takes the rows it is not told of from this footage frame.
+  bool KeepsFootage(const FootageFrame& pFootage) const;
   // Flushes the encoder, writes the rest of the audio, closes the file and
   // renames it into place.
   bool Finish(std::string* pError);
