@@ -136,8 +136,8 @@ TEST_F(FootageTest, AFrameUnderTheHudIsTheStillPictureWithTheTracksTimecode) {
 
 TEST_F(FootageTest, SceneTimeFollowsTheFootagesPresentationTime) {
   Clip("c24.mov", "160x90", 24, 1.0);
-  // A 120 fps capture scene over 24 fps reference: frames 0, 5, 10.
-  Write("capture.json", R"({"fps": 120, "transport": {"start": 0, "stop": 600},
+  // A 120 fps capture scene over 24 fps reference: frames 0, 5, 10 after the range's start.
+  Write("capture.json", R"({"fps": 120, "transport": {"start": 100, "stop": 700},
                             "background": {"footage": "c24.mov", "object": "Ref"}})");
   Outcome lRun = Preview({"capture.json", "--frames", "0-2", "--save-scene", "s.json", "--strip",
                           "strip.png", "--strip-frames", "3"});
@@ -145,7 +145,7 @@ TEST_F(FootageTest, SceneTimeFollowsTheFootagesPresentationTime) {
   EXPECT_EQ(Files(), (QStringList{"c24.mov", "capture.json", "hud_0000.png", "hud_0001.png",
                                   "hud_0002.png", "s.json", "strip.png"}));
   SceneJson lSaved = Saved("s.json");
-  EXPECT_EQ(lSaved["transport"]["frame"], 10);
+  EXPECT_EQ(lSaved["transport"]["frame"], 110);
   EXPECT_EQ(lSaved["background"]["object"], "Ref");
   EXPECT_EQ(lSaved["objects"], SceneJson::array());
   EXPECT_EQ(QImage(mDir.filePath("strip.png")).size(), QSize(240, 45));
