@@ -203,9 +203,13 @@ int main(int argc, char** argv) {
     if (!lDescription.hasTransport) {
       // The play range is the clip.
       const long long lFrames = std::max(1LL, lFootage->FrameCountHint());
+      // Held to the scene's bounds before it becomes a whole number: a
+      // container may claim any count.
+      const double lStop = std::min(
+          static_cast<double>(fbhost::kMaxSceneFrame),
+          static_cast<double>(lFrames - 1) * lDescription.fps / lFootage->FramesPerSecond());
       lDescription.start = 0;
-      lDescription.stop = static_cast<long long>(std::llround(
-          static_cast<double>(lFrames - 1) * lDescription.fps / lFootage->FramesPerSecond()));
+      lDescription.stop = lStop >= 0.0 ? std::llround(lStop) : 0;
       lDescription.frame = 0;
     }
     if (lOptions.width == 0) {
