@@ -28,6 +28,9 @@ namespace {
 // rounding at every step.
 constexpr int kExactFlags = SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
 
+// Conversions kept for bands of rows, one for each height.
+constexpr size_t kMostBandScalers = 16;
+
 // Audio read at opening, looking for LTC when the origin is "auto" or "ltc".
 constexpr double kLtcProbeSeconds = 5.0;
 
@@ -243,6 +246,11 @@ struct FootageReader::Impl {
       const int lFirst = std::max(0, (lSpan.first - 2) & ~1);
       const int lEnd = std::min(lH, (lSpan.first + lSpan.count + 3) & ~1);
       if (lEnd <= lFirst) continue;
+      // Bands move with keyed drawing: keep a few heights, not every one met.
+      if (bandScalers.size() >= kMostBandScalers && !bandScalers.count(lEnd - lFirst)) {
+        for (auto& lOld : bandScalers) sws_freeContext(lOld.second);
+        bandScalers.clear();
+      }
       SwsContext*& lBand = bandScalers[lEnd - lFirst];
       if (!lBand) lBand = MakeScaler(lW, lEnd - lFirst, pFormat, kExactFlags);
       if (!lBand) return false;

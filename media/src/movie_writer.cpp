@@ -31,6 +31,9 @@ namespace {
 
 constexpr int kScaleFlags = SWS_BICUBIC;
 
+// Conversions kept for bands of rows drawn over footage, one for each height.
+constexpr size_t kMostBandScalers = 16;
+
 std::string LowerExtension(const std::string& pPath) {
   const size_t slash = pPath.find_last_of('/');
   const size_t dot = pPath.find_last_of('.');
@@ -485,6 +488,11 @@ bool MovieWriter::WriteOver(const FootageFrame& pFootage, const std::vector<RowS
     const int first = std::max(0, (span.first - 2) & ~1);
     const int end = std::min(h, (span.first + span.count + 3) & ~1);
     if (end <= first) continue;
+    // Bands move with keyed drawing: keep a few heights, not every one met.
+    if (impl.bandScalers.size() >= kMostBandScalers && !impl.bandScalers.count(end - first)) {
+      for (auto& old : impl.bandScalers) sws_freeContext(old.second);
+      impl.bandScalers.clear();
+    }
     SwsContext*& band = impl.bandScalers[end - first];
     if (!band) {
       band = sws_getContext(w, end - first, AV_PIX_FMT_RGBA, w, end - first, AV_PIX_FMT_YUV420P,
