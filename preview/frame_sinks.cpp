@@ -10,7 +10,7 @@ class PngSink : public FrameSink {
   PngSink(const std::optional<FramePattern>& pPattern, const std::string& pPath)
       : mPattern(pPattern), mPath(pPath) {}
 
-  bool Write(const RenderedFrame& pFrame, int pWidth, int pHeight, std::string* pError) override {
+  bool Write(RenderedFrame& pFrame, int pWidth, int pHeight, std::string* pError) override {
     const std::string lPath = mPattern ? mPattern->Format(pFrame.number) : mPath;
     // Opaque: the viewer shows colour, not coverage.
     const QImage lImage = QImage(pFrame.rgba.data(), pWidth, pHeight, QImage::Format_RGBA8888)
@@ -37,20 +37,24 @@ class MovieSink : public FrameSink {
  public:
   explicit MovieSink(const MovieSinkSettings& pSettings) : mSettings(pSettings) {}
 
-  bool Write(const RenderedFrame& pFrame, int pWidth, int pHeight, std::string* pError) override {
+  bool Write(RenderedFrame& pFrame, int pWidth, int pHeight, std::string* pError) override {
     if (!mWriter) {
       media::MovieOptions lOptions = mSettings.options;
       lOptions.width = pWidth;
       lOptions.height = pHeight;
       if (mSettings.withTimecode) lOptions.firstTimecode = pFrame.timecode;
-      if (!mSettings.withAudio) lOptions.audioSource.clear();
+      if (!mSettings.withAudio) lOptions.audio.clear();
       lOptions.audioStartSeconds = pFrame.seconds;
       mWriter = media::MovieWriter::Open(lOptions, pError);
       if (!mWriter) return false;
+      if (mSettings.note) {
+        for (const std::string& lNote : mWriter->Notes()) mSettings.note(lNote);
+      }
     }
     mKeeps = mWriter->KeepsFootage(pFrame.footage);
+    mWriter->TakeAudio(std::move(pFrame.audio));
     return mWriter->WriteOver(pFrame.footage, pFrame.drawn, pFrame.rgba.data(), pWidth * 4, true,
-                              pError);
+                              pFrame.pts, pFrame.duration, pError);
   }
   bool KeepsFootageRows() const override { return mKeeps; }
   bool Finish(std::string* pError) override {

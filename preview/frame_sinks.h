@@ -6,6 +6,7 @@
 #include <media/timecode.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,7 +17,11 @@
 struct RenderedFrame {
   long long number = 0;  // the scene's frame, or the footage's own frame number
   double seconds = 0.0;  // the footage frame's presentation time; 0 without footage
+  // Its time and length in the footage's time base (without footage, frames).
+  long long pts = 0;
+  long long duration = 1;
   media::Timecode timecode;
+  media::AudioPackets audio;  // the footage's sound read with it
   std::vector<unsigned char> rgba;
   // For a movie over footage: the footage's own picture, and the rows the
   // HUD drew on; a movie takes every other row from the picture untouched.
@@ -27,7 +32,8 @@ struct RenderedFrame {
 class FrameSink {
  public:
   virtual ~FrameSink() = default;
-  virtual bool Write(const RenderedFrame& pFrame, int pWidth, int pHeight, std::string* pError) = 0;
+  // Takes what it writes of the frame (its sound).
+  virtual bool Write(RenderedFrame& pFrame, int pWidth, int pHeight, std::string* pError) = 0;
   // After the last frame: completes what was written.
   virtual bool Finish(std::string* pError) = 0;
   // Instead of Finish: removes what is incomplete.
@@ -45,6 +51,8 @@ std::unique_ptr<FrameSink> MakePngSink(const std::optional<FramePattern>& pPatte
 // A movie; it opens on the first frame, which gives the timecode track its start.
 struct MovieSinkSettings {
   media::MovieOptions options;  // all but the first timecode and the audio's start
+  // Told what the writer decided on opening (sound re-encoded).
+  std::function<void(const std::string&)> note;
   bool withTimecode = true;
   bool withAudio = false;
 };

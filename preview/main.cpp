@@ -6,6 +6,7 @@
 #include <fbhost/plugin_loader.h>
 #include <fbhost/scene.h>
 #include <fbhost/scene_file.h>
+#include <fbhost/trace.h>
 #include <media/footage_reader.h>
 #include <media/library_log.h>
 #include <media/movie_writer.h>
@@ -17,6 +18,7 @@
 #include <QSaveFile>
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -30,11 +32,15 @@ namespace {
 
 const char kElementClass[] = "VexaHUDElement";
 
-enum ExitStatus { kDone = 0, kRenderFailed = 1, kBadInput = 2, kInterrupted = 130 };
+enum ExitStatus { kDone = 0, kRenderFailed = 1, kBadInput = 2 };
 
 std::atomic<bool> gInterrupted{false};
+std::atomic<int> gSignal{0};
 
-void OnInterrupt(int) { gInterrupted = true; }
+void OnInterrupt(int pSignal) {
+  gSignal = pSignal;
+  gInterrupted = true;
+}
 
 // SIGINT and SIGTERM end the render at the next frame, so what is incomplete
 // is removed on the way out rather than left behind.
@@ -49,6 +55,27 @@ void CatchInterrupts() {
 int Complain(int pStatus, const std::string& pMessage) {
   std::fprintf(stderr, "vexahud-preview: %s\n", pMessage.c_str());
   return pStatus;
+}
+
+void Tell(const std::string& pMessage) { Complain(0, pMessage); }
+
+bool EndsWithPng(const std::string& pPath) {
+  if (pPath.size() < 4) return false;
+  std::string lEnd = pPath.substr(pPath.size() - 4);
+  for (char& c : lEnd) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lEnd == ".png";
+}
+
+// A rate as a fraction: the NTSC rates as n*1000/1001, others to the thousandth.
+std::string RateText(int pNumerator, int pDenominator) {
+  char lText[64];
+  if (pDenominator == 1) {
+    std::snprintf(lText, sizeof lText, "%d", pNumerator);
+  } else {
+    std::snprintf(lText, sizeof lText, "%d/%d (%.3f)", pNumerator, pDenominator,
+                  static_cast<double>(pNumerator) / pDenominator);
+  }
+  return lText;
 }
 
 // Whether pPath can be written as a file: its folder exists and it is no folder itself.
@@ -89,19 +116,16 @@ void ListProperties(const fbhost::Scene& pScene) {
   std::fflush(stdout);
 }
 
-// The frames side by side, each at half size.
-QImage SideBySide(const std::vector<QImage>& pFrames) {
-  if (pFrames.empty()) return QImage();
-  const QSize lCell = pFrames.front().size() / 2;
-  QImage lStrip(lCell.width() * static_cast<int>(pFrames.size()), lCell.height(),
+// The frames, already at half size, side by side.
+QImage SideBySide(const std::vector<QImage>& pCells) {
+  if (pCells.empty()) return QImage();
+  const QSize lCell = pCells.front().size();
+  QImage lStrip(lCell.width() * static_cast<int>(pCells.size()), lCell.height(),
                 QImage::Format_RGB888);
   lStrip.fill(Qt::black);
   QPainter lPainter(&lStrip);
-  for (size_t i = 0; i < pFrames.size(); ++i) {
-    lPainter.drawImage(lCell.width() * static_cast<int>(i), 0,
-                       pFrames[i]
-                           .convertToFormat(QImage::Format_RGB32)
-                           .scaled(lCell, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+  for (size_t i = 0; i < pCells.size(); ++i) {
+    lPainter.drawImage(lCell.width() * static_cast<int>(i), 0, pCells[i]);
   }
   return lStrip;
 }
@@ -144,7 +168,6 @@ int main(int argc, char** argv) {
   QCoreApplication lApplication(argc, argv);
   QCoreApplication::setApplicationName("vexahud-preview");
   QCoreApplication::setApplicationVersion(VEXAHUD_VERSION);
-  media::ShowLibraryErrorsOnly();
 
   PreviewOptions lOptions;
   std::string lText;
@@ -158,6 +181,9 @@ int main(int argc, char** argv) {
     case CommandLine::kRun:
       break;
   }
+  // What a host keeps in its log, and FFmpeg's own notes, only when asked for.
+  media::SetLibraryLog(lOptions.verbose);
+  fbhost::SetTraceVisible(lOptions.verbose);
 
   fbhost::SceneDescription lDescription = fbhost::BuiltInScene();
   std::string lError;
@@ -181,6 +207,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<media::FootageReader> lFootage;
   if (lBackground.kind == Kind::kFootage) {
     if (!lOptions.footageTimecode.empty()) lBackground.footage.timecode = lOptions.footageTimecode;
+    if (lOptions.ltcChannel >= 0) lBackground.footage.ltcChannel = lOptions.ltcChannel;
     media::FootageOptions lOpen;
     lOpen.path = lBackground.path;
     media::ParseTimecodeOrigin(lBackground.footage.timecode, &lOpen.timecode);
@@ -189,11 +216,39 @@ int main(int argc, char** argv) {
     // A movie takes the rows the HUD leaves alone straight from the footage
     // (a strip shows the viewer's frames, so it needs them exact throughout).
     lOpen.keepPicture = lOptions.movie && lOptions.strip.empty();
+    lOpen.audio = lOptions.movie && lOptions.audio != "none";
+    lOpen.warn = Tell;
+    // An image sequence carries no rate: the one given, else the scene's, else film's.
+    std::string lRateFrom;
+    if (lOptions.footageRateNumerator > 0) {
+      lOpen.sequenceRateNumerator = lOptions.footageRateNumerator;
+      lOpen.sequenceRateDenominator = lOptions.footageRateDenominator;
+      lRateFrom = "from --footage-rate";
+    } else if (lBackground.footage.rateNumerator > 0) {
+      lOpen.sequenceRateNumerator = lBackground.footage.rateNumerator;
+      lOpen.sequenceRateDenominator = lBackground.footage.rateDenominator;
+      lRateFrom = "from the scene's footage entry";
+    } else if (lDescription.hasFps) {
+      RateFraction(lDescription.fps, &lOpen.sequenceRateNumerator, &lOpen.sequenceRateDenominator);
+      lRateFrom = "the scene's rate";
+    } else {
+      lOpen.sequenceRateNumerator = 24;
+      lOpen.sequenceRateDenominator = 1;
+      lRateFrom = "the film rate, as nothing gives one; --footage-rate sets it";
+    }
     lFootage = media::FootageReader::Open(lOpen, &lError);
     if (!lFootage) return Complain(kBadInput, lError);
-    std::fprintf(stderr, "vexahud-preview: footage %s: %dx%d at %.3f fps; %s\n",
-                 lFootage->Path().c_str(), lFootage->Width(), lFootage->Height(),
-                 lFootage->FramesPerSecond(), DescribeOrigin(*lFootage).c_str());
+    std::string lShape;
+    if (lFootage->Fields() != media::FieldOrder::kProgressive) {
+      lShape = lFootage->Fields() == media::FieldOrder::kTopFirst
+                   ? ", interlaced top field first"
+                   : ", interlaced bottom field first";
+    }
+    Tell("footage " + lFootage->Path() + ": " + std::to_string(lFootage->Width()) + "x" +
+         std::to_string(lFootage->Height()) + lShape + " at " +
+         RateText(lFootage->RateNumerator(), lFootage->RateDenominator()) + " fps" +
+         (lFootage->IsSequence() ? " (" + lRateFrom + ")" : std::string()) + "; " +
+         DescribeOrigin(*lFootage));
     // Without a scene, the built-in element shows the footage's timecode as the camera's.
     if (lOptions.scene.empty()) {
       lDescription.elements.front().properties.push_back(
@@ -215,6 +270,13 @@ int main(int argc, char** argv) {
     if (lOptions.width == 0) {
       lDescription.width = lFootage->Width();
       lDescription.height = lFootage->Height();
+    } else if (lFootage->Fields() != media::FieldOrder::kProgressive &&
+               lOptions.height != lFootage->Height()) {
+      // Scaled upright, lines of both fields would mix.
+      return Complain(kBadInput,
+                      "--size " + std::to_string(lOptions.width) + "x" +
+                          std::to_string(lOptions.height) + ": the footage is interlaced, so its " +
+                          std::to_string(lFootage->Height()) + " lines stay as they are");
     }
   }
   if (lOptions.width > 0) {
@@ -233,10 +295,54 @@ int main(int argc, char** argv) {
     lOptions.output = "hud_%04d.png";
     lOptions.pattern = FramePattern::Parse(lOptions.output, &lError);
   }
-  if (lOptions.movie && lFootage && SamePath(lOptions.output, lFootage->Path()))
-    return Complain(kBadInput, "--output '" + lOptions.output + "' is the footage itself");
+  if (!lOptions.movie && !EndsWithPng(lOptions.output)) {
+    return Complain(kBadInput, "--output '" + lOptions.output +
+                                   "': the preview writes PNG (.png, or a pattern such as "
+                                   "out_%04d.png) or a movie (.mov, .mp4, .mkv)");
+  }
+  // The frames the run covers, for the checks below.
+  long long lFirst = lOptions.frames ? lOptions.firstFrame : 0;
+  long long lLast = lOptions.frames ? lOptions.lastFrame : 0;
+  const long long lCount = lFootage ? lFootage->FrameCountHint() : -1;
+  if (lFootage) {
+    const long long lClipFirst = lFootage->FirstNumber();
+    const long long lClipLast = lClipFirst + lCount - 1;
+    if (lOptions.frames && lCount > 0 && (lFirst < lClipFirst || lLast > lClipLast)) {
+      return Complain(kBadInput, "--frames " + std::to_string(lFirst) + "-" +
+                                     std::to_string(lLast) + ": the footage holds frames " +
+                                     std::to_string(lClipFirst) + " to " +
+                                     std::to_string(lClipLast));
+    }
+    if (!lOptions.frames) {
+      lFirst = lClipFirst;
+      lLast = lCount > 0 ? lClipLast : lClipFirst;
+    }
+  }
+  // The footage is never written over, by any output.
+  if (lFootage) {
+    std::vector<std::pair<const char*, std::string>> lOutputs;
+    if (!lOptions.pattern) lOutputs.push_back({"--output", lOptions.output});
+    if (!lOptions.strip.empty()) lOutputs.push_back({"--strip", lOptions.strip});
+    if (!lOptions.saveScene.empty()) lOutputs.push_back({"--save-scene", lOptions.saveScene});
+    for (const auto& lOutput : lOutputs) {
+      if (lFootage->HoldsFile(lOutput.second) || SamePath(lOutput.second, lFootage->Path()))
+        return Complain(kBadInput, std::string(lOutput.first) + " '" + lOutput.second +
+                                       "' is the footage itself");
+    }
+    if (lOptions.pattern) {
+      // Every name the pattern gives over the footage's frames, as far as it declares them.
+      const long long lTo = lCount > 0 ? lFootage->FirstNumber() + lCount - 1 : lLast;
+      for (long long n = std::min(lFirst, lFootage->FirstNumber()); n <= std::max(lLast, lTo);
+           ++n) {
+        if (lFootage->HoldsFile(lOptions.pattern->Format(n))) {
+          return Complain(kBadInput, "--output '" + lOptions.output + "' would write over " +
+                                         lOptions.pattern->Format(n) + ", a file of the footage");
+        }
+      }
+    }
+  }
   const std::string lFirstOutput =
-      lOptions.pattern ? lOptions.pattern->Format(lOptions.firstFrame) : lOptions.output;
+      lOptions.pattern ? lOptions.pattern->Format(lFirst) : lOptions.output;
   if (!lOptions.listProperties && !CanWriteFile(lFirstOutput, "--output", &lError))
     return Complain(kBadInput, lError);
   if (!lOptions.saveScene.empty() && !CanWriteFile(lOptions.saveScene, "--save-scene", &lError))
@@ -278,14 +384,14 @@ int main(int argc, char** argv) {
     lRender.limited = lOptions.frames || !lFootage;
     lRender.first = lOptions.frames ? lOptions.firstFrame : lScene.Frame();
     lRender.last = lOptions.frames ? lOptions.lastFrame : lRender.first;
+    lRender.warn = Tell;
     if (lFootage) {
       FBComponent* lObject = lScene.FindObject(lBackground.footage.object.c_str());
       lRender.footageTimecode =
           lObject ? lObject->PropertyList.Find(fbhost::kFootageTimecodeProperty) : nullptr;
-      if (!lOptions.frames) {
-        lRender.first = lFootage->FirstNumber();
-        lRender.last = lRender.first + std::max(1LL, lFootage->FrameCountHint()) - 1;
-      }
+      lRender.first = lFirst;
+      lRender.last = lLast;
+      lRender.lengthKnown = lOptions.frames || lCount > 0;
     }
     std::unique_ptr<FrameSink> lSink;
     if (lOptions.movie) {
@@ -293,12 +399,19 @@ int main(int argc, char** argv) {
       lSettings.options.path = lOptions.output;
       media::ParseVideoCodec(lOptions.codec, &lSettings.options.codec);
       lSettings.options.crf = lOptions.crf;
+      lSettings.note = Tell;
       if (lFootage) {
         lSettings.options.rateNumerator = lFootage->RateNumerator();
         lSettings.options.rateDenominator = lFootage->RateDenominator();
+        lSettings.options.timeBaseNumerator = lFootage->TimeBaseNumerator();
+        lSettings.options.timeBaseDenominator = lFootage->TimeBaseDenominator();
+        lSettings.options.fields = lFootage->Fields();
         lSettings.options.colour = lFootage->Colour();
-        lSettings.options.audioSource = lFootage->Path();
-        lSettings.withAudio = true;
+        lSettings.options.footagePath = lFootage->Path();
+        lSettings.options.audio = lFootage->AudioStreams();
+        if (!lOptions.audio.empty())
+          media::ParseAudioMode(lOptions.audio, &lSettings.options.audioMode);
+        lSettings.withAudio = lSettings.options.audioMode != media::AudioMode::kNone;
       } else {
         RateFraction(lScene.FrameRate(), &lSettings.options.rateNumerator,
                      &lSettings.options.rateDenominator);
@@ -312,11 +425,19 @@ int main(int argc, char** argv) {
     lRender.interrupted = &gInterrupted;
     CatchInterrupts();
     RenderResult lResult = RenderFrames(lRender);
+    // 128 and the signal, as a shell reports it.
     if (lResult.outcome == RenderOutcome::kInterrupted)
-      return Complain(kInterrupted, "interrupted");
+      return Complain(128 + (gSignal ? gSignal.load() : SIGINT), "interrupted");
     if (lResult.outcome == RenderOutcome::kFailed) return Complain(kRenderFailed, lResult.error);
     if (!lOptions.strip.empty() && !SavePng(SideBySide(lResult.strip), lOptions.strip, &lError))
       return Complain(kRenderFailed, lError);
+    if (lResult.outcome == RenderOutcome::kIncomplete) {
+      if (!lOptions.saveScene.empty()) {
+        fbhost::WriteSceneFile(fbhost::DescribeScene(lScene, lDescription), lOptions.saveScene,
+                               &lError);
+      }
+      return Complain(kRenderFailed, lResult.error);
+    }
   }
   if (!lOptions.saveScene.empty() &&
       !fbhost::WriteSceneFile(fbhost::DescribeScene(lScene, lDescription), lOptions.saveScene,

@@ -17,7 +17,8 @@ const char kDescription[] =
     "the plug-in refused, a write that failed while rendering, footage that broke off\n"
     "mid-way); 2 bad command line, scene file or footage, or an output that cannot be\n"
     "written where it is asked for (a missing folder, a folder, the footage itself),\n"
-    "found before anything is written; 130 interrupted.";
+    "found before anything is written (--frames outside the footage too); 130 interrupted\n"
+    "(SIGINT), 143 terminated (SIGTERM), with nothing left half-written.";
 
 bool ParseFrames(const QString& pText, PreviewOptions* pOptions, std::string* pError) {
   static const QRegularExpression kForm("^(-?[0-9]{1,12})-(-?[0-9]{1,12})$");
@@ -84,6 +85,21 @@ CommandLine ParseCommandLine(const QStringList& pArguments, PreviewOptions* pOpt
   const QCommandLineOption lFootageTimecode(
       "footage-timecode",
       "Where the footage's timecode comes from: auto (default), track, ltc or none.", "FROM");
+  const QCommandLineOption lFootageRate(
+      "footage-rate",
+      "An image sequence's frame rate: 24, 23.976, 30000/1001... (default: the scene's fps, "
+      "else 24). Movies keep their own.",
+      "R");
+  const QCommandLineOption lLtcChannel(
+      "ltc-channel", "The audio channel LTC is read from, counted over all audio streams from 0.",
+      "N");
+  const QCommandLineOption lAudio(
+      "audio",
+      "A movie's sound: copy (refused where the container cannot hold it), aac, or none. "
+      "Default: copied where the container holds it, else encoded to AAC.",
+      "MODE");
+  const QCommandLineOption lVerbose("verbose",
+                                    "Also show the host's trace and FFmpeg's own warnings.");
   const QCommandLineOption lCodec("codec", "A movie's codec: h264 (default), prores or ffv1.",
                                   "CODEC");
   const QCommandLineOption lCrf("crf", "h264's constant rate factor, 0 to 51 (default 18).", "N");
@@ -106,8 +122,9 @@ CommandLine ParseCommandLine(const QStringList& pArguments, PreviewOptions* pOpt
                                   "PATH");
   const QCommandLineOption lStripFrames(
       "strip-frames", "How many frames the strip shows (2 to 16, default 4).", "N");
-  for (const QCommandLineOption& lOption : {lOutput, lFrames, lSize, lPlugin, lSave, lList, lStrip,
-                                            lStripFrames, lFootage, lFootageTimecode, lCodec, lCrf})
+  for (const QCommandLineOption& lOption :
+       {lOutput, lFrames, lSize, lPlugin, lSave, lList, lStrip, lStripFrames, lFootage,
+        lFootageTimecode, lFootageRate, lLtcChannel, lAudio, lCodec, lCrf, lVerbose})
     lParser.addOption(lOption);
 
   if (!lParser.parse(pArguments)) {
@@ -162,6 +179,37 @@ CommandLine ParseCommandLine(const QStringList& pArguments, PreviewOptions* pOpt
     }
     pOptions->footageTimecode = lOrigin;
   }
+  if (lParser.isSet(lFootageRate) &&
+      !fbhost::ParseFrameRate(lParser.value(lFootageRate).toStdString(),
+                              &pOptions->footageRateNumerator, &pOptions->footageRateDenominator)) {
+    *pText =
+        "--footage-rate: expected frames a second from 1 to 1000, such as 24, 23.976 or "
+        "30000/1001, got '" +
+        lParser.value(lFootageRate).toStdString() + "'";
+    return CommandLine::kBad;
+  }
+  if (lParser.isSet(lLtcChannel)) {
+    bool lNumber = false;
+    pOptions->ltcChannel = lParser.value(lLtcChannel).toInt(&lNumber);
+    if (!lNumber || pOptions->ltcChannel < 0 || pOptions->ltcChannel > 255) {
+      *pText = "--ltc-channel: expected a channel from 0 to 255, got '" +
+               lParser.value(lLtcChannel).toStdString() + "'";
+      return CommandLine::kBad;
+    }
+  }
+  if (lParser.isSet(lAudio)) {
+    pOptions->audio = lParser.value(lAudio).toStdString();
+    media::AudioMode lMode;
+    if (!media::ParseAudioMode(pOptions->audio, &lMode)) {
+      *pText = "--audio: expected copy, aac or none, got '" + pOptions->audio + "'";
+      return CommandLine::kBad;
+    }
+    if (!pOptions->movie) {
+      *pText = "--audio: needs a movie output (.mov, .mp4 or .mkv)";
+      return CommandLine::kBad;
+    }
+  }
+  pOptions->verbose = lParser.isSet(lVerbose);
   if ((lParser.isSet(lCodec) || lParser.isSet(lCrf)) && !pOptions->movie) {
     *pText = std::string(lParser.isSet(lCodec) ? "--codec" : "--crf") +
              ": needs a movie output (.mov, .mp4 or .mkv)";
@@ -178,8 +226,12 @@ CommandLine ParseCommandLine(const QStringList& pArguments, PreviewOptions* pOpt
   if (lParser.isSet(lCrf)) {
     bool lNumber = false;
     pOptions->crf = lParser.value(lCrf).toInt(&lNumber);
-    if (!lNumber || pOptions->crf < 0 || pOptions->crf > 51 || pOptions->codec != "h264") {
-      *pText = "--crf: expected a whole number from 0 to 51, with --codec h264, got '" +
+    if (pOptions->codec != "h264") {
+      *pText = "--crf: applies to h264 only, not to --codec " + pOptions->codec;
+      return CommandLine::kBad;
+    }
+    if (!lNumber || pOptions->crf < 0 || pOptions->crf > 51) {
+      *pText = "--crf: expected a whole number from 0 to 51, got '" +
                lParser.value(lCrf).toStdString() + "'";
       return CommandLine::kBad;
     }

@@ -15,8 +15,13 @@ struct PreviewOptions {
   bool movie = false;                   // the output is a movie (.mov, .mp4, .mkv)
   std::string codec = "h264";
   int crf = 18;
-  std::string footage;          // overrides the scene's background when set
-  std::string footageTimecode;  // empty: the scene's footage entry decides
+  std::string footage;           // overrides the scene's background when set
+  std::string footageTimecode;   // empty: the scene's footage entry decides
+  int footageRateNumerator = 0;  // an image sequence's rate; 0 when not given
+  int footageRateDenominator = 1;
+  int ltcChannel = -1;  // -1: the scene's footage entry decides
+  std::string audio;    // copy, aac or none; empty: copied where the container holds it
+  bool verbose = false;
   long long firstFrame = 0;
   long long lastFrame = 0;
   bool frames = false;

@@ -121,6 +121,66 @@ class DrawnPrediction {
   bool mKnown = false;
 };
 
+// The frames a strip shows, kept at half size. Over footage of unknown
+// length, every stride-th frame is kept, the stride doubling whenever twice
+// the strip's frames are held, so memory stays bounded; the strip then picks
+// evenly from those.
+class StripCollector {
+ public:
+  StripCollector(int pCount, bool pKnown, long long pFirst, long long pLast)
+      : mCount(pCount), mKnown(pKnown), mFirst(pFirst), mLast(pLast) {}
+
+  void Offer(const RenderedFrame& pFrame, int pWidth, int pHeight) {
+    if (mCount <= 0) return;
+    const long long lIndex = mSeen++;
+    if (mKnown ? !InStrip(pFrame.number, mFirst, mLast, mCount) : lIndex % mStride != 0) return;
+    mCells.push_back({lIndex, Cell(pFrame, pWidth, pHeight)});
+    if (!mKnown && static_cast<int>(mCells.size()) >= 2 * mCount) {
+      mStride *= 2;
+      std::vector<std::pair<long long, QImage>> lKept;
+      for (auto& lCell : mCells) {
+        if (lCell.first % mStride == 0) lKept.push_back(std::move(lCell));
+      }
+      mCells.swap(lKept);
+    }
+  }
+
+  std::vector<QImage> Take() {
+    std::vector<QImage> lStrip;
+    const long long lHeld = static_cast<long long>(mCells.size());
+    if (mKnown || lHeld <= mCount) {
+      for (auto& lCell : mCells) lStrip.push_back(std::move(lCell.second));
+      return lStrip;
+    }
+    for (int i = 0; i < mCount; ++i) {
+      lStrip.push_back(
+          std::move(mCells[((lHeld - 1) * i + (mCount - 1) / 2) / (mCount - 1)].second));
+    }
+    return lStrip;
+  }
+
+ private:
+  static QImage Cell(const RenderedFrame& pFrame, int pWidth, int pHeight) {
+    return QImage(pFrame.rgba.data(), pWidth, pHeight, QImage::Format_RGBA8888)
+        .mirrored(false, true)
+        .convertToFormat(QImage::Format_RGB32)
+        .scaled(std::max(1, pWidth / 2), std::max(1, pHeight / 2), Qt::IgnoreAspectRatio,
+                Qt::SmoothTransformation);
+  }
+
+  int mCount;
+  bool mKnown;
+  long long mFirst, mLast;
+  long long mSeen = 0;
+  long long mStride = 1;
+  std::vector<std::pair<long long, QImage>> mCells;
+};
+
+std::string FrameRange(long long pFirst, long long pLast) {
+  return pFirst == pLast ? "frame " + std::to_string(pFirst)
+                         : "frames " + std::to_string(pFirst) + " to " + std::to_string(pLast);
+}
+
 }  // namespace
 
 bool InStrip(long long pFrame, long long pFirst, long long pLast, int pCount) {
@@ -146,12 +206,19 @@ RenderResult RenderFrames(const RenderRun& pRun) {
   // Decoding: footage frames in order, those outside the range skipped.
   Channel<media::FootageFrame> lDecoded;
   std::string lBrokeOff;
+  std::atomic<bool> lMissing{false};
+  auto lMissingFrames = [&](const std::string& pText) {
+    lMissing = true;
+    if (pRun.warn) pRun.warn(pText);
+  };
   std::thread lDecoder;
   DrawnPrediction lPrediction;
   if (pRun.footage) {
     lDecoder = std::thread([&] {
       FootagePtr lFrame;
       std::vector<media::RowSpan> lExact;
+      if (pRun.limited) pRun.footage->SkipBefore(pRun.first);
+      long long lLastSeen = pRun.first - 1;
       while (!lStopped() && lDecoded.empty.Pop(&lFrame)) {
         // Exact RGB where the HUD drew last; elsewhere the footage's own rows go out.
         if (lPrediction.Get(&lExact)) pRun.footage->SetExactRows(lExact);
@@ -165,8 +232,21 @@ RenderResult RenderFrames(const RenderRun& pRun) {
           lBrokeOff = lError;
           break;
         }
+        for (const media::MissingFrames& lGone : lFrame->missing) {
+          const long long lFrom = pRun.limited ? std::max(lGone.first, pRun.first) : lGone.first;
+          const long long lTo = pRun.limited ? std::min(lGone.last, pRun.last) : lGone.last;
+          if (lFrom <= lTo) {
+            lMissingFrames(pRun.footage->Path() + ": " + FrameRange(lFrom, lTo) + " missing (" +
+                           lGone.why + ")");
+          }
+        }
         if (lStopped() || (pRun.limited && lFrame->number > pRun.last)) break;
+        lLastSeen = lFrame->number;
         if (!lDecoded.full.Push(lFrame)) break;
+      }
+      if (pRun.limited && lBrokeOff.empty() && !lStopped() && lLastSeen < pRun.last) {
+        lMissingFrames(pRun.footage->Path() + ": " + FrameRange(lLastSeen + 1, pRun.last) +
+                       " asked for, but the footage ends at frame " + std::to_string(lLastSeen));
       }
       lDecoded.full.Close();
     });
@@ -175,6 +255,7 @@ RenderResult RenderFrames(const RenderRun& pRun) {
   // Writing: each frame handed to the sink in order.
   Channel<RenderedFrame> lRendered;
   RenderResult lResult;
+  StripCollector lStrip(pRun.stripFrames, pRun.lengthKnown, pRun.first, pRun.last);
   std::thread lWriter([&] {
     RenderedPtr lFrame;
     while (lRendered.full.Pop(&lFrame)) {
@@ -186,12 +267,8 @@ RenderResult RenderFrames(const RenderRun& pRun) {
         break;
       }
       ++lResult.written;
-      if (pRun.stripFrames > 0 &&
-          InStrip(lFrame->number, pRun.first, pRun.last, pRun.stripFrames)) {
-        lResult.strip.push_back(
-            QImage(lFrame->rgba.data(), lWidth, lHeight, QImage::Format_RGBA8888)
-                .mirrored(false, true));
-      }
+      lStrip.Offer(*lFrame, lWidth, lHeight);
+      lFrame->audio.Clear();
       lRendered.empty.Push(lFrame);
     }
   });
@@ -216,10 +293,15 @@ RenderResult RenderFrames(const RenderRun& pRun) {
       SetFootageTimecode(pRun.footageTimecode, lFootage->timecode);
       lOut->number = lFootage->number;
       lOut->seconds = lFootage->seconds;
+      lOut->pts = lFootage->pts;
+      lOut->duration = lFootage->duration;
       lOut->timecode = lFootage->timecode;
+      lOut->audio = std::move(lFootage->audio);
     } else {
       lScene.SetFrame(lNext);
       lOut->number = lNext;
+      lOut->pts = lNext;
+      lOut->duration = 1;
       lOut->timecode = SceneTimecode(lScene);
     }
     lScene.SetSystemTimeSeconds(static_cast<double>(lDone) / lClockRate);
@@ -258,18 +340,26 @@ RenderResult RenderFrames(const RenderRun& pRun) {
     lResult.error = lFailure.Error();
   } else if (lInterrupted) {
     lResult.outcome = RenderOutcome::kInterrupted;
-  } else if (!lBrokeOff.empty()) {
-    lResult.outcome = RenderOutcome::kFailed;
-    lResult.error = lBrokeOff;
   } else if (lResult.written == 0) {
     lResult.outcome = RenderOutcome::kFailed;
-    lResult.error = "no frame to render";
+    lResult.error = !lBrokeOff.empty() ? lBrokeOff : "no frame to render";
+  } else if (!lBrokeOff.empty()) {
+    // Every frame before the break is kept; the break is still a failure.
+    lResult.outcome = RenderOutcome::kIncomplete;
+    lResult.error = lBrokeOff;
+  } else if (lMissing) {
+    lResult.outcome = RenderOutcome::kIncomplete;
+    lResult.error = "frames are missing from the output (named above)";
   }
   std::string lError;
-  if (lResult.outcome == RenderOutcome::kDone && !pRun.sink->Finish(&lError)) {
+  const bool lKeep =
+      lResult.outcome == RenderOutcome::kDone || lResult.outcome == RenderOutcome::kIncomplete;
+  if (lKeep && !pRun.sink->Finish(&lError)) {
     lResult.outcome = RenderOutcome::kFailed;
     lResult.error = lError;
   }
-  if (lResult.outcome != RenderOutcome::kDone) pRun.sink->Abort();
+  if (lResult.outcome != RenderOutcome::kDone && lResult.outcome != RenderOutcome::kIncomplete)
+    pRun.sink->Abort();
+  lResult.strip = lStrip.Take();
   return lResult;
 }

@@ -10,6 +10,7 @@
 
 #include <QImage>
 #include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,18 +27,23 @@ struct RenderRun {
   long long first = 0;
   long long last = 0;
   FrameSink* sink = nullptr;
-  // Frames for a strip: these many, evenly spaced from first to last.
+  // Frames for a strip: these many, evenly spaced from first to last (over
+  // footage of unknown length, from the first to the last there is).
   int stripFrames = 0;
+  bool lengthKnown = true;
+  // Told of frames missing from the output as they are found.
+  std::function<void(const std::string&)> warn;
   const std::atomic<bool>* interrupted = nullptr;
 };
 
-enum class RenderOutcome { kDone, kFailed, kInterrupted };
+// kIncomplete: what there was is written, but frames are missing from it.
+enum class RenderOutcome { kDone, kIncomplete, kFailed, kInterrupted };
 
 struct RenderResult {
   RenderOutcome outcome = RenderOutcome::kDone;
   std::string error;
   long long written = 0;
-  std::vector<QImage> strip;  // top row first
+  std::vector<QImage> strip;  // top row first, each at half size
 };
 
 RenderResult RenderFrames(const RenderRun& pRun);

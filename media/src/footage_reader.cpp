@@ -1,10 +1,13 @@
 #include <media/footage_reader.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <deque>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <system_error>
 
 #include "av_error.h"
@@ -15,6 +18,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/display.h>
 #include <libavutil/error.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/pixdesc.h>
@@ -31,8 +35,41 @@ constexpr int kExactFlags = SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT
 // Conversions kept for bands of rows, one for each height.
 constexpr size_t kMostBandScalers = 16;
 
-// Audio read at opening, looking for LTC when the origin is "auto" or "ltc".
+// Audio looked at before reading, for LTC when the origin is "auto" or "ltc".
 constexpr double kLtcProbeSeconds = 5.0;
+
+// How far the read runs ahead of the picture for the sound that goes with it:
+// packets waiting for the video decoder, and seconds of media.
+constexpr size_t kMostPacketsAhead = 1024;
+constexpr double kMostSecondsAhead = 4.0;
+
+// Audio packets older than this before the frame asked for are of no use to
+// it (a decoder primes on the one packet before its start).
+constexpr double kAudioKeptBeforeSeconds = 0.5;
+
+// Rows of pSource (pWidth x pHeight RGBA, top first) turned clockwise by
+// pDegrees (90, 180 or 270) into pTarget, bottom row first where asked.
+void Turn(const uint8_t* pSource, int pWidth, int pHeight, int pDegrees, bool pBottomUp,
+          uint8_t* pTarget) {
+  const int outWidth = pDegrees == 180 ? pWidth : pHeight;
+  const int outHeight = pDegrees == 180 ? pHeight : pWidth;
+  const auto* source = reinterpret_cast<const uint32_t*>(pSource);
+  auto* target = reinterpret_cast<uint32_t*>(pTarget);
+  for (int y = 0; y < outHeight; ++y) {
+    uint32_t* row = target + static_cast<size_t>(pBottomUp ? outHeight - 1 - y : y) * outWidth;
+    for (int x = 0; x < outWidth; ++x) {
+      size_t from = 0;
+      if (pDegrees == 90) {
+        from = static_cast<size_t>(pHeight - 1 - x) * pWidth + y;
+      } else if (pDegrees == 270) {
+        from = static_cast<size_t>(x) * pWidth + (pWidth - 1 - y);
+      } else {
+        from = static_cast<size_t>(pHeight - 1 - y) * pWidth + (pWidth - 1 - x);
+      }
+      row[x] = source[from];
+    }
+  }
+}
 
 // A rate near a standard one (29.97002997 measured as 2997/100) becomes it exactly.
 AVRational StandardRate(AVRational pRate) {
@@ -86,16 +123,22 @@ struct FootageReader::Impl {
   bool allRowsExact = true;
   std::vector<RowSpan> exactRows;
   int scalerWidth = 0, scalerHeight = 0, scalerFormat = -1, scalerMatrix = -1, scalerRange = -1;
+  int scalerOutWidth = 0;
+  std::vector<uint8_t> upright;  // a picture before it is turned
   int videoIndex = -1;
   AVStream* stream = nullptr;
   AVRational rate{25, 1};
-  bool sequence = false;
-  long long firstNumber = 0;
+  AVRational timeBase{1, 25};
+  // As shown: the coded width at the pixels' aspect, then turned clockwise by rotation.
+  int displayWidth = 0;
+  int codedWidth = 0, codedHeight = 0;
+  int rotation = 0;
+  FieldOrder fields = FieldOrder::kProgressive;
   long long countHint = -1;
-  long long declaredFrames = -1;  // for telling a clip that breaks off from one that ends
   int64_t firstPts = AV_NOPTS_VALUE;
   double firstSeconds = 0.0;  // the first frame's time in the file
   long long lastIndex = -1;
+  long long skipBefore = LLONG_MIN;
   bool pending = false;  // frame holds a decoded frame not yet returned
   bool draining = false;
   bool ended = false;
@@ -104,11 +147,30 @@ struct FootageReader::Impl {
   TimecodeOrigin origin = TimecodeOrigin::kNone;
   Timecode firstTimecode;
   TimecodeCounter counter;  // track and none
+  struct stat file = {};
+
+  // The one read of a movie: packets demuxed ahead of the decoder, so that
+  // the sound and the LTC that go with a frame are read before it is returned.
+  std::deque<AVPacket*> videoPackets;
+  bool demuxEnded = false;
+  std::set<int64_t> corruptPts;      // of video packets marked corrupt
+  std::vector<int> audioOrdinal;     // by stream index: its place among audio streams, or -1
+  AudioPackets audio;                // read, not yet handed out; the file's own times
+  std::vector<double> audioReached;  // by audio stream: seconds read to, the file's time
   std::unique_ptr<LtcReader> ltc;
+  int ltcStream = -1;  // stream index
+  int ltcChannel = 0;
+
+  // An image sequence: each file its own demuxer and decoder.
+  bool sequence = false;
+  SequenceOnDisk onDisk;
+  size_t nextFile = 0;
+  std::set<std::pair<dev_t, ino_t>> sequenceFiles;  // filled when first asked
 
   ~Impl() {
     sws_freeContext(scaler);
     FreeBandScalers();
+    for (AVPacket*& lPacket : videoPackets) av_packet_free(&lPacket);
     av_frame_free(&frame);
     av_packet_free(&packet);
     avcodec_free_context(&decoder);
@@ -117,7 +179,83 @@ struct FootageReader::Impl {
 
   const std::string& Path() const { return options.path; }
 
-  // The next decoded frame into frame: 1, or 0 at the end (breakReason set where it broke off).
+  void Warn(const std::string& pText) const {
+    if (options.warn) options.warn(pText);
+  }
+
+  double SecondsPerFrame() const { return static_cast<double>(rate.den) / rate.num; }
+
+  // One packet from the file. False once the file has ended.
+  bool Demux() {
+    if (demuxEnded) return false;
+    int result = av_read_frame(format, packet);
+    if (result < 0) {
+      demuxEnded = true;
+      if (result != AVERROR_EOF) {
+        breakReason = AvErrorText(result);
+      } else if (format->pb && format->pb->error < 0) {
+        breakReason = AvErrorText(format->pb->error);
+      }
+      if (ltc) ltc->Feed(nullptr);
+      return false;
+    }
+    const int index = packet->stream_index;
+    if (index == videoIndex) {
+      if (packet->flags & AV_PKT_FLAG_CORRUPT) {
+        corruptPts.insert(packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts);
+      }
+      AVPacket* lQueued = av_packet_alloc();
+      if (!lQueued) {
+        demuxEnded = true;
+        breakReason = "out of memory";
+        av_packet_unref(packet);
+        return false;
+      }
+      av_packet_move_ref(lQueued, packet);
+      videoPackets.push_back(lQueued);
+      return true;
+    }
+    const int ordinal =
+        index >= 0 && index < static_cast<int>(audioOrdinal.size()) ? audioOrdinal[index] : -1;
+    if (ordinal >= 0) {
+      const AVStream* lStream = format->streams[index];
+      const int64_t time = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+      if (time != AV_NOPTS_VALUE) {
+        audioReached[ordinal] =
+            std::max(audioReached[ordinal],
+                     (time + std::max<int64_t>(packet->duration, 0)) * av_q2d(lStream->time_base));
+      }
+      if (index == ltcStream) ltc->Feed(packet);
+      if (options.audio && !audio.Add(packet, ordinal)) breakReason = "out of memory";
+    }
+    av_packet_unref(packet);
+    return true;
+  }
+
+  // Reads on until the sound (and the LTC) of the time up to pSeconds (the
+  // file's) is in, within bounds.
+  void ReadAheadTo(double pSeconds) {
+    const double ltcNeeded = pSeconds + SecondsPerFrame();
+    for (;;) {
+      bool enough = true;
+      if (options.audio) {
+        for (double reached : audioReached) enough = enough && reached >= pSeconds;
+      }
+      if (ltc) enough = enough && ltc->DecodedUntil() >= ltcNeeded;
+      if (enough || videoPackets.size() >= kMostPacketsAhead) return;
+      if (!videoPackets.empty()) {
+        const AVPacket* lLast = videoPackets.back();
+        const int64_t lTime = lLast->dts != AV_NOPTS_VALUE ? lLast->dts : lLast->pts;
+        if (lTime != AV_NOPTS_VALUE &&
+            lTime * av_q2d(stream->time_base) > pSeconds + kMostSecondsAhead) {
+          return;
+        }
+      }
+      if (!Demux()) return;
+    }
+  }
+
+  // The next decoded frame into frame: 1, or 0 at the end.
   int Decode() {
     for (;;) {
       int result = avcodec_receive_frame(decoder, frame);
@@ -125,43 +263,31 @@ struct FootageReader::Impl {
       if (result == AVERROR_EOF) return 0;
       if (result != AVERROR(EAGAIN)) {
         if (draining) return 0;
-        Stop("a frame does not decode (" + AvErrorText(result) + ")");
+        Warn(Path() + ": a frame after frame " + std::to_string(lastIndex) + " does not decode (" +
+             AvErrorText(result) + ")");
         continue;
       }
       if (draining) return 0;
-      result = av_read_frame(format, packet);
+      if (videoPackets.empty() && !Demux() && videoPackets.empty()) {
+        draining = true;
+        avcodec_send_packet(decoder, nullptr);
+        continue;
+      }
+      if (videoPackets.empty()) continue;
+      AVPacket* lPacket = videoPackets.front();
+      result = avcodec_send_packet(decoder, lPacket);
+      if (result == AVERROR(EAGAIN)) continue;  // taken once a frame is out
+      videoPackets.pop_front();
       if (result < 0) {
-        if (result != AVERROR_EOF) {
-          Stop(AvErrorText(result));
-        } else if (format->pb && format->pb->error < 0) {
-          Stop(AvErrorText(format->pb->error));
-        } else {
-          Stop("");
-        }
-        continue;
+        const double at = lPacket->pts != AV_NOPTS_VALUE && firstPts != AV_NOPTS_VALUE
+                              ? (lPacket->pts - firstPts) * av_q2d(stream->time_base)
+                              : -1.0;
+        Warn(Path() + ": a packet" +
+             (at >= 0.0 ? " at " + std::to_string(at) + " s" : std::string()) +
+             " does not decode (" + AvErrorText(result) + "); the picture goes on without it");
       }
-      if (packet->stream_index != videoIndex) {
-        av_packet_unref(packet);
-        continue;
-      }
-      if (packet->flags & AV_PKT_FLAG_CORRUPT) {
-        av_packet_unref(packet);
-        Stop("the data is cut short or corrupt");
-        continue;
-      }
-      result = avcodec_send_packet(decoder, packet);
-      av_packet_unref(packet);
-      if (result < 0 && result != AVERROR(EAGAIN)) {
-        Stop("a frame does not decode (" + AvErrorText(result) + ")");
-      }
+      av_packet_free(&lPacket);
     }
-  }
-
-  // No more packets: what the decoder holds still comes out.
-  void Stop(const std::string& pReason) {
-    if (breakReason.empty()) breakReason = pReason;
-    draining = true;
-    avcodec_send_packet(decoder, nullptr);
   }
 
   static int64_t PtsOf(const AVFrame* pFrame) {
@@ -178,25 +304,13 @@ struct FootageReader::Impl {
     return index > lastIndex ? index : lastIndex + 1;
   }
 
-  double SecondsOf(long long pIndex) const {
-    return static_cast<double>(pIndex) * rate.den / rate.num;
-  }
-
-  // Presentation time from the first frame's.
-  double SecondsOf(const AVFrame* pFrame, long long pIndex) const {
-    const int64_t pts = PtsOf(pFrame);
-    if (pts == AV_NOPTS_VALUE || firstPts == AV_NOPTS_VALUE) return SecondsOf(pIndex);
-    return (pts - firstPts) * av_q2d(stream->time_base);
-  }
-
   bool TimecodeOf(long long pIndex, double pSeconds, Timecode* pTimecode) {
     if (origin != TimecodeOrigin::kLtc) {
       *pTimecode = counter.At(pIndex);
       return true;
     }
     // The LTC frame running at the video frame's midpoint.
-    const double midpoint = firstSeconds + pSeconds + 0.5 * rate.den / rate.num;
-    return ltc->At(midpoint, pTimecode);
+    return ltc->At(firstSeconds + pSeconds + 0.5 * SecondsPerFrame(), pTimecode);
   }
 
   void FreeBandScalers() {
@@ -267,6 +381,48 @@ struct FootageReader::Impl {
     return true;
   }
 
+  // The audio read so far, its times counted from time zero, to the frame.
+  void HandAudio(FootageFrame* pFrame) {
+    for (size_t i = 0; i < audio.Size(); ++i) {
+      AVPacket* lPacket = audio.Packet(i);
+      const AVStream* lStream = format->streams[StreamOfOrdinal(audio.Stream(i))];
+      const int64_t shift = firstPts == AV_NOPTS_VALUE
+                                ? 0
+                                : av_rescale_q(firstPts, stream->time_base, lStream->time_base);
+      if (lPacket->pts != AV_NOPTS_VALUE) lPacket->pts -= shift;
+      if (lPacket->dts != AV_NOPTS_VALUE) lPacket->dts -= shift;
+      if (!pFrame->audio.Add(lPacket, audio.Stream(i))) breakReason = "out of memory";
+    }
+    audio.Clear();
+  }
+
+  // Audio wholly before pSeconds (the file's time) dropped, but for the last
+  // such packet of each stream.
+  void DropAudioBefore(double pSeconds) {
+    std::vector<long long> lastBefore(audioReached.size(), -1);
+    auto endsBefore = [&](size_t pIndex) {
+      const AVPacket* lPacket = audio.Packet(pIndex);
+      const AVStream* lStream = format->streams[StreamOfOrdinal(audio.Stream(pIndex))];
+      const int64_t time = lPacket->pts != AV_NOPTS_VALUE ? lPacket->pts : lPacket->dts;
+      return time != AV_NOPTS_VALUE &&
+             (time + lPacket->duration) * av_q2d(lStream->time_base) <= pSeconds;
+    };
+    for (size_t i = 0; i < audio.Size(); ++i) {
+      if (endsBefore(i)) lastBefore[audio.Stream(i)] = static_cast<long long>(i);
+    }
+    audio.RemoveIf([&](size_t pIndex) {
+      return endsBefore(pIndex) &&
+             lastBefore[audio.Stream(pIndex)] != static_cast<long long>(pIndex);
+    });
+  }
+
+  int StreamOfOrdinal(int pOrdinal) const {
+    for (size_t i = 0; i < audioOrdinal.size(); ++i) {
+      if (audioOrdinal[i] == pOrdinal) return static_cast<int>(i);
+    }
+    return 0;
+  }
+
   bool Convert(const AVFrame* pFrame, FootageFrame* pOut, std::string* pError) {
     bool fullRange = false;
     const AVPixelFormat format =
@@ -288,7 +444,7 @@ struct FootageReader::Impl {
     int matrix = pFrame->colorspace;
     if (matrix == AVCOL_SPC_UNSPECIFIED || matrix == AVCOL_SPC_RGB ||
         matrix == AVCOL_SPC_RESERVED) {
-      matrix = stream->codecpar->color_space;
+      matrix = stream ? stream->codecpar->color_space : AVCOL_SPC_UNSPECIFIED;
     }
     if (matrix == AVCOL_SPC_UNSPECIFIED || matrix == AVCOL_SPC_RGB ||
         matrix == AVCOL_SPC_RESERVED || matrix < 0) {
@@ -296,11 +452,17 @@ struct FootageReader::Impl {
       const bool hd = pFrame->width >= 1280 || pFrame->height > 576;
       matrix = hd ? SWS_CS_ITU709 : SWS_CS_ITU601;
     }
+    // Pixels at the aspect the footage was opened with; a frame of another
+    // size (a sequence's) keeps its own.
+    const int outWidth =
+        pFrame->width == codedWidth && pFrame->height == codedHeight ? displayWidth : pFrame->width;
     if (!scaler || scalerWidth != pFrame->width || scalerHeight != pFrame->height ||
-        scalerFormat != format || scalerMatrix != matrix || scalerRange != fullRange) {
+        scalerFormat != format || scalerMatrix != matrix || scalerRange != fullRange ||
+        scalerOutWidth != outWidth) {
       sws_freeContext(scaler);
       FreeBandScalers();
-      scaler = sws_getContext(pFrame->width, pFrame->height, format, pFrame->width, pFrame->height,
+      // Only across: rows, and so an interlaced picture's fields, stay as they are.
+      scaler = sws_getContext(pFrame->width, pFrame->height, format, outWidth, pFrame->height,
                               AV_PIX_FMT_RGBA, kExactFlags, nullptr, nullptr, nullptr);
       if (!scaler) {
         *pError = Path() + ": frames in " + descriptor->name + " cannot be converted to RGBA";
@@ -314,19 +476,24 @@ struct FootageReader::Impl {
       scalerFormat = format;
       scalerMatrix = matrix;
       scalerRange = fullRange;
+      scalerOutWidth = outWidth;
     }
-    pOut->width = pFrame->width;
-    pOut->height = pFrame->height;
-    pOut->rgba.resize(static_cast<size_t>(pFrame->width) * pFrame->height * 4);
+    const bool turned = rotation != 0;
+    pOut->width = turned && rotation != 180 ? pFrame->height : outWidth;
+    pOut->height = turned && rotation != 180 ? outWidth : pFrame->height;
+    pOut->rgba.resize(static_cast<size_t>(outWidth) * pFrame->height * 4);
     uint8_t* planes[4] = {pOut->rgba.data(), nullptr, nullptr, nullptr};
-    int strides[4] = {pFrame->width * 4, 0, 0, 0};
-    if (options.bottomUp) {
+    int strides[4] = {outWidth * 4, 0, 0, 0};
+    if (turned) {
+      upright.resize(pOut->rgba.size());
+      planes[0] = upright.data();
+    } else if (options.bottomUp) {
       planes[0] += static_cast<size_t>(pFrame->height - 1) * static_cast<size_t>(strides[0]);
       strides[0] = -strides[0];
     }
     pOut->picture.clear();
-    const bool lKept =
-        options.keepPicture && ConvertKept(pFrame, format, pOut, planes[0], strides[0]);
+    const bool lKept = options.keepPicture && !turned && outWidth == pFrame->width &&
+                       ConvertKept(pFrame, format, pOut, planes[0], strides[0]);
     if (!lKept && !pOut->picture.empty()) {
       *pError = Path() + ": frame " + std::to_string(lastIndex + 1) + " cannot be converted";
       return false;
@@ -336,18 +503,69 @@ struct FootageReader::Impl {
       *pError = Path() + ": frame " + std::to_string(lastIndex + 1) + " cannot be converted";
       return false;
     }
+    if (turned) {
+      Turn(upright.data(), outWidth, pFrame->height, rotation, options.bottomUp, pOut->rgba.data());
+    }
     return true;
   }
 
-  std::string OpenFile();
+  // How the stream's pictures are shown: pixel aspect, rotation, fields.
+  void SettleDisplay(const AVFrame* pFirst) {
+    codedWidth = pFirst->width;
+    codedHeight = pFirst->height;
+    displayWidth = codedWidth;
+    AVRational aspect = av_guess_sample_aspect_ratio(format, stream, const_cast<AVFrame*>(pFirst));
+    if (aspect.num > 0 && aspect.den > 0 && av_cmp_q(aspect, AVRational{1, 1}) != 0) {
+      // Even, as 4:2:0 encoders need; the height stays, so fields stay apart.
+      const int64_t wide = av_rescale(codedWidth, aspect.num, aspect.den);
+      if (wide > 0 && wide <= 16384)
+        displayWidth = std::max<int>(2, static_cast<int>((wide + 1) & ~1LL));
+    }
+    const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+    if (matrix) {
+      const double turn = av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+      if (std::isfinite(turn)) {
+        // The matrix turns anticlockwise; the picture is turned back clockwise.
+        int degrees = static_cast<int>(std::lround(-turn)) % 360;
+        if (degrees < 0) degrees += 360;
+        rotation = degrees == 90 || degrees == 180 || degrees == 270 ? degrees : 0;
+      }
+    }
+    switch (stream->codecpar->field_order) {
+      case AV_FIELD_TT:
+      case AV_FIELD_TB:
+        fields = FieldOrder::kTopFirst;
+        break;
+      case AV_FIELD_BB:
+      case AV_FIELD_BT:
+        fields = FieldOrder::kBottomFirst;
+        break;
+      default:
+        if (pFirst->interlaced_frame) {
+          fields = pFirst->top_field_first ? FieldOrder::kTopFirst : FieldOrder::kBottomFirst;
+        }
+        break;
+    }
+  }
+
+  // The next file of a sequence decoded into frame, or false at the end;
+  // files that are missing or do not read are recorded in pMissing.
+  bool DecodeSequenceFile(std::vector<MissingFrames>* pMissing);
+  bool DecodeOneFile(const std::string& pPath, std::string* pWhy);
+
+  std::string OpenMovie();
+  std::string OpenSequence();
   bool SettleTimecode(std::string* pError);
   std::string TrackTimecodeText() const;
+  bool NextMovie(FootageFrame* pFrame, std::string* pError);
+  bool NextSequence(FootageFrame* pFrame, std::string* pError);
 };
 
 FootageReader::FootageReader() : mImpl(std::make_unique<Impl>()) {}
 FootageReader::~FootageReader() = default;
 
 std::string FootageReader::Impl::TrackTimecodeText() const {
+  if (!format) return "";
   const AVDictionaryEntry* entry = av_dict_get(stream->metadata, "timecode", nullptr, 0);
   // A MOV/MP4 tmcd track is a data stream; MXF may put it on any stream or the container.
   for (unsigned i = 0; !entry && i < format->nb_streams; ++i) {
@@ -373,12 +591,19 @@ bool FootageReader::Impl::SettleTimecode(std::string* pError) {
   if (origin != TimecodeOrigin::kTrack &&
       (asked == TimecodeOrigin::kLtc || asked == TimecodeOrigin::kAuto)) {
     std::string why;
-    if (!sequence) ltc = LtcReader::Open(Path(), options.ltcChannel, av_q2d(rate), &why);
+    int streamOrdinal = -1, channel = 0;
+    const bool found = !sequence && ProbeLtc(Path(), options.ltcChannel, kLtcProbeSeconds,
+                                             av_q2d(rate), &streamOrdinal, &channel, &why);
     if (sequence) why = "an image sequence has no audio";
-    if (ltc && !ltc->Probe(kLtcProbeSeconds)) {
-      ltc.reset();
-      why =
-          "its first " + std::to_string(static_cast<int>(kLtcProbeSeconds)) + " seconds hold none";
+    for (unsigned i = 0; found && i < format->nb_streams && ltcStream < 0; ++i) {
+      if (audioOrdinal[i] != streamOrdinal) continue;
+      const AVStream* lStream = format->streams[i];
+      ltc = LtcReader::Create(lStream->codecpar, lStream->time_base.num, lStream->time_base.den,
+                              channel, av_q2d(rate), &why);
+      if (ltc) {
+        ltcStream = static_cast<int>(i);
+        ltcChannel = channel;
+      }
     }
     if (ltc) {
       origin = TimecodeOrigin::kLtc;
@@ -393,36 +618,16 @@ bool FootageReader::Impl::SettleTimecode(std::string* pError) {
     // A rate timecode cannot count (under 1 fps) leaves the timecodes unset.
     counter.InitFromFields(0, 0, 0, 0, false, rate);
   }
-  if (!TimecodeOf(0, 0.0, &firstTimecode)) {
-    *pError = Path() + ": no LTC at its first frame";
-    return false;
-  }
   return true;
 }
 
-std::string FootageReader::Impl::OpenFile() {
+std::string FootageReader::Impl::OpenMovie() {
   const std::string& path = Path();
-  std::string input = path;
-  const AVInputFormat* inputFormat = nullptr;
-  AVDictionary* inputOptions = nullptr;
   std::error_code fileError;
-  if (IsSequencePattern(path)) {
-    SequenceOnDisk found;
-    if (!FindSequence(path, &found)) return path + ": no file matches the pattern";
-    if (found.first > INT_MAX) return path + ": its frame numbers are too large";
-    sequence = true;
-    firstNumber = found.first;
-    countHint = found.count;
-    input = found.pattern;
-    inputFormat = av_find_input_format("image2");
-    av_dict_set_int(&inputOptions, "start_number", found.first, 0);
-  } else if (!std::filesystem::exists(path, fileError)) {
-    return path + ": no such file";
-  } else if (std::filesystem::is_directory(path, fileError)) {
-    return path + ": is a folder, not footage";
-  }
-  int result = avformat_open_input(&format, input.c_str(), inputFormat, &inputOptions);
-  av_dict_free(&inputOptions);
+  if (!std::filesystem::exists(path, fileError)) return path + ": no such file";
+  if (std::filesystem::is_directory(path, fileError)) return path + ": is a folder, not footage";
+  stat(path.c_str(), &file);
+  int result = avformat_open_input(&format, path.c_str(), nullptr, nullptr);
   if (result < 0)
     return path + ": not a movie or picture FFmpeg reads (" + AvErrorText(result) + ")";
   result = avformat_find_stream_info(format, nullptr);
@@ -438,9 +643,19 @@ std::string FootageReader::Impl::OpenFile() {
   }
   if (videoIndex < 0) return path + ": no video stream";
   stream = format->streams[videoIndex];
+  audioOrdinal.assign(format->nb_streams, -1);
+  int audioStreams = 0;
   for (unsigned i = 0; i < format->nb_streams; ++i) {
-    if (static_cast<int>(i) != videoIndex) format->streams[i]->discard = AVDISCARD_ALL;
+    AVStream* other = format->streams[i];
+    if (static_cast<int>(i) == videoIndex) continue;
+    if (other->codecpar->codec_type == AVMEDIA_TYPE_AUDIO &&
+        other->codecpar->codec_id != AV_CODEC_ID_NONE) {
+      audioOrdinal[i] = audioStreams++;
+    } else {
+      other->discard = AVDISCARD_ALL;
+    }
   }
+  audioReached.assign(audioStreams, -1e300);
   const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
   if (!codec) {
     return path + ": no decoder for its video (" + avcodec_get_name(stream->codecpar->codec_id) +
@@ -459,37 +674,147 @@ std::string FootageReader::Impl::OpenFile() {
   if (result < 0) return path + ": its video decoder fails (" + AvErrorText(result) + ")";
 
   rate = StandardRate(av_guess_frame_rate(format, stream, nullptr));
-  if (!sequence) {
-    if (stream->nb_frames > 0) {
-      declaredFrames = stream->nb_frames;
-    } else if (stream->duration > 0 && stream->duration != AV_NOPTS_VALUE &&
-               format->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE) {
-      declaredFrames =
-          av_rescale_q_rnd(stream->duration, stream->time_base, av_inv_q(rate),
-                           static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
-    }
-    countHint = declaredFrames;
-  }
-
-  // The first frame settles where time starts; it is held for the first Next.
+  timeBase = stream->time_base;
+  std::string error;
+  if (!SettleTimecode(&error)) return error;
+  // The first frame presented is time zero for the picture, the sound and the LTC.
   if (Decode() != 1) {
     return path + ": no frame decodes" +
            (breakReason.empty() ? std::string() : " (" + breakReason + ")");
   }
   pending = true;
-  firstPts = frame->best_effort_timestamp;
-  if (firstPts == AV_NOPTS_VALUE) firstPts = frame->pts;
+  firstPts = PtsOf(frame);
   firstSeconds = firstPts == AV_NOPTS_VALUE ? 0.0 : firstPts * av_q2d(stream->time_base);
+  SettleDisplay(frame);
+  // The frames presented from the first to the end the container declares
+  // (an edit list's, where it has one); the count of stored frames says
+  // nothing of what a trimmed clip or a cut stream shows.
+  if (stream->duration > 0 && stream->duration != AV_NOPTS_VALUE &&
+      format->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE) {
+    const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time
+                          : firstPts != AV_NOPTS_VALUE         ? firstPts
+                                                               : 0;
+    const int64_t presented =
+        start + stream->duration - (firstPts != AV_NOPTS_VALUE ? firstPts : start);
+    const double frames = presented * av_q2d(stream->time_base) * av_q2d(rate);
+    if (frames >= 1.0 && frames < 1e12) countHint = static_cast<long long>(frames + 1e-3);
+  } else if (stream->nb_frames > 0) {
+    countHint = stream->nb_frames;
+  }
+  ReadAheadTo(firstSeconds + SecondsPerFrame());
+  if (!TimecodeOf(0, 0.0, &firstTimecode)) return path + ": no LTC at its first frame";
+  return "";
+}
+
+bool FootageReader::Impl::DecodeOneFile(const std::string& pPath, std::string* pWhy) {
+  AVFormatContext* lFormat = nullptr;
+  AVCodecContext* lDecoder = nullptr;
+  struct Closer {
+    AVFormatContext** format;
+    AVCodecContext** decoder;
+    ~Closer() {
+      avcodec_free_context(decoder);
+      avformat_close_input(format);
+    }
+  } closer{&lFormat, &lDecoder};
+  int result = avformat_open_input(&lFormat, pPath.c_str(), nullptr, nullptr);
+  if (result < 0) {
+    *pWhy = result == AVERROR(ENOENT) ? "no file" : AvErrorText(result);
+    return false;
+  }
+  result = avformat_find_stream_info(lFormat, nullptr);
+  const int index =
+      result < 0 ? result : av_find_best_stream(lFormat, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  if (index < 0) {
+    *pWhy = "no picture in it";
+    return false;
+  }
+  const AVCodec* codec = avcodec_find_decoder(lFormat->streams[index]->codecpar->codec_id);
+  lDecoder = codec ? avcodec_alloc_context3(codec) : nullptr;
+  if (!lDecoder || avcodec_parameters_to_context(lDecoder, lFormat->streams[index]->codecpar) < 0 ||
+      avcodec_open2(lDecoder, codec, nullptr) < 0) {
+    *pWhy = "its picture has no decoder";
+    return false;
+  }
+  while ((result = av_read_frame(lFormat, packet)) >= 0) {
+    if (packet->stream_index == index) {
+      const bool corrupt = packet->flags & AV_PKT_FLAG_CORRUPT;
+      result = avcodec_send_packet(lDecoder, packet);
+      av_packet_unref(packet);
+      if (result < 0 || corrupt) break;
+      if (avcodec_receive_frame(lDecoder, frame) == 0) return true;
+    } else {
+      av_packet_unref(packet);
+    }
+  }
+  avcodec_send_packet(lDecoder, nullptr);
+  if (avcodec_receive_frame(lDecoder, frame) == 0) return true;
+  *pWhy = result < 0 && result != AVERROR_EOF ? "it does not decode (" + AvErrorText(result) + ")"
+                                              : "it does not decode";
+  return false;
+}
+
+bool FootageReader::Impl::DecodeSequenceFile(std::vector<MissingFrames>* pMissing) {
+  auto note = [&](long long pFirst, long long pLast, const std::string& pWhy) {
+    if (!pMissing->empty() && pMissing->back().last + 1 == pFirst && pMissing->back().why == pWhy) {
+      pMissing->back().last = pLast;
+    } else {
+      pMissing->push_back({pFirst, pLast, pWhy});
+    }
+  };
+  while (nextFile < onDisk.numbers.size()) {
+    const long long number = onDisk.numbers[nextFile];
+    const long long before = nextFile > 0 ? onDisk.numbers[nextFile - 1] : number - 1;
+    ++nextFile;
+    if (number < skipBefore) continue;
+    const long long gapFirst = std::max(before + 1, skipBefore);
+    if (gapFirst < number) note(gapFirst, number - 1, "no file");
+    std::string why;
+    if (DecodeOneFile(onDisk.PathOf(number), &why)) {
+      lastIndex = number - onDisk.numbers.front();
+      return true;
+    }
+    note(number, number, why);
+  }
+  return false;
+}
+
+std::string FootageReader::Impl::OpenSequence() {
+  const std::string& path = Path();
+  if (!FindSequence(path, &onDisk)) return path + ": no file matches the pattern";
+  sequence = true;
+  rate = options.sequenceRateNumerator > 0 && options.sequenceRateDenominator > 0
+             ? AVRational{options.sequenceRateNumerator, options.sequenceRateDenominator}
+             : AVRational{24, 1};
+  timeBase = AVRational{rate.den, rate.num};
+  countHint = onDisk.numbers.back() - onDisk.numbers.front() + 1;
+  packet = av_packet_alloc();
+  frame = av_frame_alloc();
+  if (!packet || !frame) return path + ": out of memory";
+  // The first file that reads settles the picture's size; those before it are missing.
+  std::vector<MissingFrames> missing;
+  if (!DecodeSequenceFile(&missing)) {
+    return path + ": no file of it reads (" + onDisk.PathOf(onDisk.numbers.front()) + ": " +
+           (missing.empty() ? std::string("no picture") : missing.front().why) + ")";
+  }
+  nextFile = 0;
+  skipBefore = onDisk.numbers.front();
+  lastIndex = -1;
+  codedWidth = displayWidth = frame->width;
+  codedHeight = frame->height;
+  av_frame_unref(frame);
   std::string error;
-  SettleTimecode(&error);
-  return error;
+  if (!SettleTimecode(&error)) return error;
+  firstTimecode = counter.At(0);
+  return "";
 }
 
 std::unique_ptr<FootageReader> FootageReader::Open(const FootageOptions& pOptions,
                                                    std::string* pError) {
   std::unique_ptr<FootageReader> reader(new FootageReader());
   reader->mImpl->options = pOptions;
-  const std::string error = reader->mImpl->OpenFile();
+  const std::string error =
+      IsSequencePattern(pOptions.path) ? reader->mImpl->OpenSequence() : reader->mImpl->OpenMovie();
   if (!error.empty()) {
     if (pError) *pError = error;
     return nullptr;
@@ -499,19 +824,30 @@ std::unique_ptr<FootageReader> FootageReader::Open(const FootageOptions& pOption
 }
 
 const std::string& FootageReader::Path() const { return mImpl->options.path; }
-int FootageReader::Width() const { return mImpl->stream->codecpar->width; }
-int FootageReader::Height() const { return mImpl->stream->codecpar->height; }
+bool FootageReader::IsSequence() const { return mImpl->sequence; }
+int FootageReader::Width() const {
+  return mImpl->rotation % 180 ? mImpl->codedHeight : mImpl->displayWidth;
+}
+int FootageReader::Height() const {
+  return mImpl->rotation % 180 ? mImpl->displayWidth : mImpl->codedHeight;
+}
+FieldOrder FootageReader::Fields() const { return mImpl->fields; }
+int FootageReader::TimeBaseNumerator() const { return mImpl->timeBase.num; }
+int FootageReader::TimeBaseDenominator() const { return mImpl->timeBase.den; }
 int FootageReader::RateNumerator() const { return mImpl->rate.num; }
 int FootageReader::RateDenominator() const { return mImpl->rate.den; }
 double FootageReader::FramesPerSecond() const { return av_q2d(mImpl->rate); }
-long long FootageReader::FirstNumber() const { return mImpl->sequence ? mImpl->firstNumber : 0; }
+long long FootageReader::FirstNumber() const {
+  return mImpl->sequence ? mImpl->onDisk.numbers.front() : 0;
+}
 long long FootageReader::FrameCountHint() const { return mImpl->countHint; }
 TimecodeOrigin FootageReader::Origin() const { return mImpl->origin; }
 const Timecode& FootageReader::FirstTimecode() const { return mImpl->firstTimecode; }
 
 ColourTags FootageReader::Colour() const {
-  const AVCodecParameters* parameters = mImpl->stream->codecpar;
   ColourTags tags;
+  if (!mImpl->stream) return tags;
+  const AVCodecParameters* parameters = mImpl->stream->codecpar;
   tags.matrix = parameters->color_space;
   tags.range = parameters->color_range;
   tags.primaries = parameters->color_primaries;
@@ -519,9 +855,137 @@ ColourTags FootageReader::Colour() const {
   return tags;
 }
 
+bool FootageReader::HoldsFile(const std::string& pPath) const {
+  Impl& impl = *mImpl;
+  struct stat candidate = {};
+  if (stat(pPath.c_str(), &candidate) != 0) return false;
+  if (!impl.sequence) {
+    return candidate.st_dev == impl.file.st_dev && candidate.st_ino == impl.file.st_ino;
+  }
+  if (impl.sequenceFiles.empty()) {
+    for (long long number : impl.onDisk.numbers) {
+      struct stat one = {};
+      if (stat(impl.onDisk.PathOf(number).c_str(), &one) == 0)
+        impl.sequenceFiles.insert({one.st_dev, one.st_ino});
+    }
+  }
+  return impl.sequenceFiles.count({candidate.st_dev, candidate.st_ino}) > 0;
+}
+
+std::vector<AudioStreamInfo> FootageReader::AudioStreams() const {
+  std::vector<AudioStreamInfo> streams;
+  const Impl& impl = *mImpl;
+  for (size_t i = 0; i < impl.audioOrdinal.size(); ++i) {
+    if (impl.audioOrdinal[i] < 0) continue;
+    const AVStream* lStream = impl.format->streams[i];
+    AudioStreamInfo info;
+    info.parameters = lStream->codecpar;
+    info.timeBaseNumerator = lStream->time_base.num;
+    info.timeBaseDenominator = lStream->time_base.den;
+    const AVDictionaryEntry* language = av_dict_get(lStream->metadata, "language", nullptr, 0);
+    if (language && language->value) info.language = language->value;
+    streams.push_back(info);
+  }
+  return streams;
+}
+
+void FootageReader::SkipBefore(long long pNumber) { mImpl->skipBefore = pNumber; }
+
 void FootageReader::SetExactRows(const std::vector<RowSpan>& pRows) {
   mImpl->allRowsExact = false;
   mImpl->exactRows = pRows;
+}
+
+bool FootageReader::Impl::NextSequence(FootageFrame* pFrame, std::string* pError) {
+  pFrame->missing.clear();
+  if (!DecodeSequenceFile(&pFrame->missing)) {
+    ended = true;
+    for (const MissingFrames& lGone : pFrame->missing) {
+      endError += (endError.empty() ? Path() + ": " : std::string("; ")) +
+                  (lGone.first == lGone.last ? "frame " + std::to_string(lGone.first)
+                                             : "frames " + std::to_string(lGone.first) + " to " +
+                                                   std::to_string(lGone.last)) +
+                  " missing (" + lGone.why + ")";
+    }
+    *pError = endError;
+    return false;
+  }
+  const long long number = onDisk.numbers[nextFile - 1];
+  const bool converted = Convert(frame, pFrame, pError);
+  av_frame_unref(frame);
+  if (!converted) {
+    ended = true;
+    endError = *pError;
+    return false;
+  }
+  const long long index = number - onDisk.numbers.front();
+  pFrame->number = number;
+  pFrame->pts = index;
+  pFrame->duration = 1;
+  pFrame->seconds = static_cast<double>(index) * rate.den / rate.num;
+  pFrame->damaged = false;
+  pFrame->timecode = counter.At(index);
+  return true;
+}
+
+bool FootageReader::Impl::NextMovie(FootageFrame* pFrame, std::string* pError) {
+  for (;;) {
+    if (!pending && Decode() != 1) {
+      ended = true;
+      if (breakReason.empty() && countHint > 0 && lastIndex + 1 < countHint - 1) {
+        breakReason = "it declares " + std::to_string(countHint) + " frames";
+      }
+      if (!breakReason.empty()) {
+        endError = Path() + ": breaks off after frame " + std::to_string(lastIndex) +
+                   ", the last good frame (" + breakReason + ")";
+      }
+      *pError = endError;
+      return false;
+    }
+    pending = false;
+    const long long index = IndexOf(frame);
+    const int64_t pts = PtsOf(frame);
+    const int64_t relative = pts != AV_NOPTS_VALUE && firstPts != AV_NOPTS_VALUE
+                                 ? pts - firstPts
+                                 : av_rescale_q(index, av_inv_q(rate), stream->time_base);
+    const double seconds = relative * av_q2d(stream->time_base);
+    int64_t duration = frame->pkt_duration;
+    if (duration <= 0)
+      duration = std::max<int64_t>(1, av_rescale_q(1, av_inv_q(rate), stream->time_base));
+    lastIndex = index;
+    ReadAheadTo(firstSeconds + seconds + duration * av_q2d(stream->time_base));
+    if (index < skipBefore) {
+      // Passed over: only its sound's last packet may still prime the decoder.
+      DropAudioBefore(firstSeconds + seconds - kAudioKeptBeforeSeconds);
+      av_frame_unref(frame);
+      continue;
+    }
+    bool damaged = (frame->flags & AV_FRAME_FLAG_CORRUPT) || frame->decode_error_flags != 0;
+    if (pts != AV_NOPTS_VALUE && !corruptPts.empty()) {
+      damaged = damaged || corruptPts.count(pts) > 0;
+      corruptPts.erase(corruptPts.begin(), corruptPts.upper_bound(pts));
+    }
+    const bool converted = Convert(frame, pFrame, pError);
+    av_frame_unref(frame);
+    if (!converted) {
+      ended = true;
+      endError = *pError;
+      return false;
+    }
+    if (damaged) {
+      Warn(Path() + ": frame " + std::to_string(index) +
+           " is damaged (its data is corrupt); it is shown as the decoder gives it");
+    }
+    pFrame->number = index;
+    pFrame->pts = relative;
+    pFrame->duration = duration;
+    pFrame->seconds = seconds;
+    pFrame->damaged = damaged;
+    pFrame->missing.clear();
+    HandAudio(pFrame);
+    if (!TimecodeOf(index, seconds, &pFrame->timecode)) pFrame->timecode = Timecode();
+    return true;
+  }
 }
 
 bool FootageReader::Next(FootageFrame* pFrame, std::string* pError) {
@@ -533,35 +997,7 @@ bool FootageReader::Next(FootageFrame* pFrame, std::string* pError) {
     error = impl.endError;
     return false;
   }
-  if (!impl.pending && impl.Decode() != 1) {
-    impl.ended = true;
-    const long long lastNumber = impl.lastIndex + (impl.sequence ? impl.firstNumber : 0);
-    if (impl.breakReason.empty() && impl.declaredFrames > 0 &&
-        impl.lastIndex + 1 < impl.declaredFrames - 1) {
-      impl.breakReason = "it declares " + std::to_string(impl.declaredFrames) + " frames";
-    }
-    if (!impl.breakReason.empty()) {
-      impl.endError = impl.Path() + ": breaks off after frame " + std::to_string(lastNumber) +
-                      ", the last good frame (" + impl.breakReason + ")";
-    }
-    error = impl.endError;
-    return false;
-  }
-  impl.pending = false;
-  const long long index = impl.IndexOf(impl.frame);
-  const double seconds = impl.SecondsOf(impl.frame, index);
-  const bool converted = impl.Convert(impl.frame, pFrame, &error);
-  av_frame_unref(impl.frame);
-  if (!converted) {
-    impl.ended = true;
-    impl.endError = error;
-    return false;
-  }
-  impl.lastIndex = index;
-  pFrame->number = index + (impl.sequence ? impl.firstNumber : 0);
-  pFrame->seconds = seconds;
-  if (!impl.TimecodeOf(index, seconds, &pFrame->timecode)) pFrame->timecode = Timecode();
-  return true;
+  return impl.sequence ? impl.NextSequence(pFrame, &error) : impl.NextMovie(pFrame, &error);
 }
 
 }  // namespace media

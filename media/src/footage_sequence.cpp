@@ -28,15 +28,6 @@ std::string Unescape(const std::string& pText) {
   return result;
 }
 
-std::string Escape(const std::string& pText) {
-  std::string result;
-  for (char c : pText) {
-    result += c;
-    if (c == '%') result += '%';
-  }
-  return result;
-}
-
 Pattern Parse(const std::string& pPath) {
   Pattern pattern;
   const size_t slash = pPath.find_last_of('/');
@@ -109,17 +100,18 @@ bool FindSequence(const std::string& pPath, SequenceOnDisk* pSequence) {
     numbers.insert(number);
   }
   if (numbers.empty()) return false;
-  pSequence->first = *numbers.begin();
-  pSequence->count = 0;
-  for (auto it = numbers.begin(); it != numbers.end() && *it == pSequence->first + pSequence->count;
-       ++it) {
-    ++pSequence->count;
-  }
-  char number[16] = "%d";
-  if (pattern.width > 0) std::snprintf(number, sizeof number, "%%0%dd", pattern.width);
-  pSequence->pattern =
-      Escape(pattern.folder) + Escape(pattern.prefix) + number + Escape(pattern.suffix);
+  pSequence->numbers.assign(numbers.begin(), numbers.end());
+  pSequence->folder = pattern.folder;
+  pSequence->prefix = pattern.prefix;
+  pSequence->suffix = pattern.suffix;
+  pSequence->width = pattern.width;
   return true;
+}
+
+std::string SequenceOnDisk::PathOf(long long pNumber) const {
+  char digits[32];
+  std::snprintf(digits, sizeof digits, "%0*lld", width, pNumber);
+  return folder + prefix + digits + suffix;
 }
 
 }  // namespace media

@@ -2,6 +2,7 @@
 // Image sequences named by a pattern: plate.%04d.png, plate.%d.png or plate.####.dpx.
 
 #include <string>
+#include <vector>
 
 namespace media {
 
@@ -9,9 +10,14 @@ namespace media {
 bool IsSequencePattern(const std::string& pPath);
 
 struct SequenceOnDisk {
-  std::string pattern;  // for libavformat's image2 reader: printf style, other % doubled
-  long long first = 0;  // the lowest number present on disk
-  long long count = 0;  // files numbered first, first + 1, ... without a gap
+  std::vector<long long> numbers;  // every number present on disk, in order
+  std::string folder;              // with its trailing separator, or empty
+  std::string prefix;              // the file name around the number, as on disk
+  std::string suffix;
+  int width = 0;  // digits zero-padded to; 0 for none
+
+  // The file of frame pNumber, whether or not it is on disk.
+  std::string PathOf(long long pNumber) const;
 };
 
 // Looks for the files the pattern names. False when none is there.

@@ -6,6 +6,6 @@ extern "C" {
 
 namespace media {
 
-void ShowLibraryErrorsOnly() { av_log_set_level(AV_LOG_ERROR); }
+void SetLibraryLog(bool pVerbose) { av_log_set_level(pVerbose ? AV_LOG_WARNING : AV_LOG_QUIET); }
 
 }  // namespace media

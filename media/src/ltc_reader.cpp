@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <limits>
 #include <vector>
 
 #include "footage_timecode.h"
@@ -18,14 +19,11 @@ extern "C" {
 namespace media {
 namespace {
 
-// How far past the asked time audio is read looking for an LTC frame, before
-// counting on from the last one.
-constexpr double kLookaheadSeconds = 1.0;
 // LTC frames libltc holds between reads; audio is written to it a quarter second at a time.
 constexpr int kQueueFrames = 32;
 
 struct DecodedLtc {
-  double start = 0.0;  // seconds, the file's time
+  double start = 0.0;  // seconds from time zero
   double end = 0.0;
   LTCFrame frame{};
 };
@@ -33,25 +31,21 @@ struct DecodedLtc {
 }  // namespace
 
 struct LtcReader::Impl {
-  AVFormatContext* format = nullptr;
   AVCodecContext* decoder = nullptr;
   SwrContext* resampler = nullptr;
-  AVPacket* packet = nullptr;
   AVFrame* frame = nullptr;
   LTCDecoder* ltc = nullptr;
-  int streamIndex = -1;
-  int channel = 0;  // within the stream
+  AVRational timeBase{1, 1};
+  int channel = 0;
   int sampleRate = 0;
   int resamplerFormat = -1;
   int resamplerRate = 0;
   AVChannelLayout resamplerLayout{};
   std::vector<float> samples;
   std::vector<uint8_t*> planes;
-  long long samplesWritten = 0;
-  double startSeconds = 0.0;
-  bool haveStart = false;
-  bool flushing = false;
+  double decodedUntil = -std::numeric_limits<double>::infinity();
   bool ended = false;
+  long long decoded = 0;
   int ltcFps = 0;
   std::deque<DecodedLtc> frames;
 
@@ -60,67 +54,47 @@ struct LtcReader::Impl {
     swr_free(&resampler);
     av_channel_layout_uninit(&resamplerLayout);
     av_frame_free(&frame);
-    av_packet_free(&packet);
     avcodec_free_context(&decoder);
-    avformat_close_input(&format);
   }
 
-  double DecodedUntil() const {
-    return startSeconds + static_cast<double>(samplesWritten) / sampleRate;
-  }
-
-  // One step: a decoded audio frame fed to libltc, or one packet read. False once the audio ends.
-  bool Step() {
-    if (ended) return false;
-    int result = avcodec_receive_frame(decoder, frame);
-    if (result == 0) {
-      Feed();
+  void Receive() {
+    while (avcodec_receive_frame(decoder, frame) == 0) {
+      Write();
       av_frame_unref(frame);
-      return true;
     }
-    if (result != AVERROR(EAGAIN) || flushing) {
-      ended = true;
+  }
+
+  bool Resampler() {
+    if (frame->format == resamplerFormat && frame->sample_rate == resamplerRate &&
+        av_channel_layout_compare(&frame->ch_layout, &resamplerLayout) == 0) {
+      return resampler != nullptr;
+    }
+    swr_free(&resampler);
+    av_channel_layout_uninit(&resamplerLayout);
+    resamplerFormat = frame->format;
+    resamplerRate = frame->sample_rate;
+    if (swr_alloc_set_opts2(&resampler, &frame->ch_layout, AV_SAMPLE_FMT_FLTP, frame->sample_rate,
+                            &frame->ch_layout, static_cast<AVSampleFormat>(frame->format),
+                            frame->sample_rate, 0, nullptr) < 0 ||
+        swr_init(resampler) < 0 ||
+        av_channel_layout_copy(&resamplerLayout, &frame->ch_layout) < 0) {
+      swr_free(&resampler);
       return false;
     }
-    result = av_read_frame(format, packet);
-    if (result < 0) {
-      avcodec_send_packet(decoder, nullptr);
-      flushing = true;
-      return true;
-    }
-    // A packet that does not decode only leaves a gap in the LTC, counted over.
-    if (packet->stream_index == streamIndex) avcodec_send_packet(decoder, packet);
-    av_packet_unref(packet);
     return true;
   }
 
-  void Feed() {
-    if (!haveStart) {
-      const AVStream* stream = format->streams[streamIndex];
-      int64_t pts = frame->best_effort_timestamp;
-      if (pts == AV_NOPTS_VALUE) pts = stream->start_time;
-      startSeconds = pts == AV_NOPTS_VALUE ? 0.0 : pts * av_q2d(stream->time_base);
-      haveStart = true;
-    }
-    if (frame->format != resamplerFormat || frame->sample_rate != resamplerRate ||
-        av_channel_layout_compare(&frame->ch_layout, &resamplerLayout) != 0) {
-      swr_free(&resampler);
-      av_channel_layout_uninit(&resamplerLayout);
-      resamplerFormat = -1;
-      if (swr_alloc_set_opts2(&resampler, &frame->ch_layout, AV_SAMPLE_FMT_FLTP, frame->sample_rate,
-                              &frame->ch_layout, static_cast<AVSampleFormat>(frame->format),
-                              frame->sample_rate, 0, nullptr) < 0 ||
-          swr_init(resampler) < 0 ||
-          av_channel_layout_copy(&resamplerLayout, &frame->ch_layout) < 0) {
-        swr_free(&resampler);
-        return;
-      }
-      resamplerFormat = frame->format;
-      resamplerRate = frame->sample_rate;
-    }
+  // One decoded audio frame into libltc, placed by its own timestamp, so a
+  // gap in the sound does not shift the LTC after it.
+  void Write() {
     const int channels = frame->ch_layout.nb_channels;
     const int count = frame->nb_samples;
-    if (channel >= channels || count <= 0) return;
+    if (channel >= channels || count <= 0 || frame->sample_rate != sampleRate || !Resampler())
+      return;
+    const int64_t pts = frame->best_effort_timestamp;
+    const double start = pts != AV_NOPTS_VALUE         ? pts * av_q2d(timeBase)
+                         : std::isfinite(decodedUntil) ? decodedUntil
+                                                       : 0.0;
     samples.resize(static_cast<size_t>(channels) * count);
     planes.resize(channels);
     for (int c = 0; c < channels; ++c) {
@@ -129,25 +103,26 @@ struct LtcReader::Impl {
     const int converted = swr_convert(resampler, planes.data(), count,
                                       const_cast<const uint8_t**>(frame->extended_data), count);
     if (converted <= 0) return;
-    // In slices shorter than libltc's queue, however long the audio frame.
+    const ltc_off_t position = std::llround(start * sampleRate);
     float* channelSamples = reinterpret_cast<float*>(planes[channel]);
+    // In slices shorter than libltc's queue, however long the audio frame.
     for (int done = 0; done < converted;) {
       const int slice = std::min(converted - done, sampleRate / 4 + 1);
-      ltc_decoder_write_float(ltc, channelSamples + done, slice, samplesWritten);
-      samplesWritten += slice;
+      ltc_decoder_write_float(ltc, channelSamples + done, slice, position + done);
       done += slice;
       TakeDecoded();
     }
+    decodedUntil = std::max(decodedUntil, start + static_cast<double>(converted) / sampleRate);
   }
 
   void TakeDecoded() {
-    LTCFrameExt decoded;
-    while (ltc_decoder_read(ltc, &decoded)) {
-      if (decoded.reverse || decoded.off_end <= decoded.off_start) continue;
+    LTCFrameExt lDecoded;
+    while (ltc_decoder_read(ltc, &lDecoded)) {
+      if (lDecoded.reverse || lDecoded.off_end <= lDecoded.off_start) continue;
       DecodedLtc entry;
-      entry.start = startSeconds + static_cast<double>(decoded.off_start) / sampleRate;
-      entry.end = startSeconds + static_cast<double>(decoded.off_end + 1) / sampleRate;
-      entry.frame = decoded.ltc;
+      entry.start = static_cast<double>(lDecoded.off_start) / sampleRate;
+      entry.end = static_cast<double>(lDecoded.off_end + 1) / sampleRate;
+      entry.frame = lDecoded.ltc;
       if (ltcFps == 0) {
         // LTC does not carry its rate: the nearest standard one to the frame's length.
         const double fps = 1.0 / (entry.end - entry.start);
@@ -156,6 +131,7 @@ struct LtcReader::Impl {
           if (std::fabs(fps - candidate) < std::fabs(fps - ltcFps)) ltcFps = candidate;
         }
       }
+      ++decoded;
       frames.push_back(entry);
     }
   }
@@ -177,69 +153,52 @@ struct LtcReader::Impl {
 LtcReader::LtcReader() : mImpl(std::make_unique<Impl>()) {}
 LtcReader::~LtcReader() = default;
 
-std::unique_ptr<LtcReader> LtcReader::Open(const std::string& pPath, int pChannel, double pVideoFps,
-                                           std::string* pWhy) {
+std::unique_ptr<LtcReader> LtcReader::Create(const AVCodecParameters* pParameters,
+                                             int pTimeBaseNumerator, int pTimeBaseDenominator,
+                                             int pChannel, double pVideoFps, std::string* pWhy) {
   std::unique_ptr<LtcReader> reader(new LtcReader());
   Impl& impl = *reader->mImpl;
-  if (avformat_open_input(&impl.format, pPath.c_str(), nullptr, nullptr) < 0 ||
-      avformat_find_stream_info(impl.format, nullptr) < 0) {
-    *pWhy = "its audio cannot be read";
-    return nullptr;
-  }
-  int remaining = pChannel;
-  int total = 0;
-  for (unsigned i = 0; i < impl.format->nb_streams; ++i) {
-    AVStream* stream = impl.format->streams[i];
-    stream->discard = AVDISCARD_ALL;
-    if (stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO) continue;
-    const int channels = stream->codecpar->ch_layout.nb_channels;
-    total += channels;
-    if (impl.streamIndex < 0 && remaining >= 0 && remaining < channels) {
-      impl.streamIndex = static_cast<int>(i);
-      impl.channel = remaining;
-    }
-    remaining -= channels;
-  }
-  if (impl.streamIndex < 0) {
-    *pWhy = total == 0 ? "it has no audio"
-                       : "it has " + std::to_string(total) + " audio channels, no channel " +
-                             std::to_string(pChannel);
-    return nullptr;
-  }
-  AVStream* stream = impl.format->streams[impl.streamIndex];
-  stream->discard = AVDISCARD_DEFAULT;
-  const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+  impl.timeBase = AVRational{pTimeBaseNumerator, pTimeBaseDenominator};
+  impl.channel = pChannel;
+  const AVCodec* codec = avcodec_find_decoder(pParameters->codec_id);
   impl.decoder = codec ? avcodec_alloc_context3(codec) : nullptr;
-  if (!impl.decoder || avcodec_parameters_to_context(impl.decoder, stream->codecpar) < 0 ||
-      avcodec_open2(impl.decoder, codec, nullptr) < 0 || impl.decoder->sample_rate <= 0) {
+  if (!impl.decoder || avcodec_parameters_to_context(impl.decoder, pParameters) < 0) {
+    *pWhy = "its audio does not decode";
+    return nullptr;
+  }
+  impl.decoder->pkt_timebase = impl.timeBase;
+  if (avcodec_open2(impl.decoder, codec, nullptr) < 0 || impl.decoder->sample_rate <= 0) {
     *pWhy = "its audio does not decode";
     return nullptr;
   }
   impl.sampleRate = impl.decoder->sample_rate;
-  impl.packet = av_packet_alloc();
   impl.frame = av_frame_alloc();
   const double perFrame = pVideoFps > 1.0 ? impl.sampleRate / pVideoFps : impl.sampleRate / 25.0;
   impl.ltc = ltc_decoder_create(static_cast<int>(std::min(perFrame, 1e6)), kQueueFrames);
-  if (!impl.packet || !impl.frame || !impl.ltc) {
+  if (!impl.frame || !impl.ltc) {
     *pWhy = "out of memory";
     return nullptr;
   }
   return reader;
 }
 
-bool LtcReader::Probe(double pSeconds) {
+void LtcReader::Feed(const AVPacket* pPacket) {
   Impl& impl = *mImpl;
-  while (impl.frames.size() < 2 &&
-         (!impl.haveStart || impl.DecodedUntil() < impl.startSeconds + pSeconds) && impl.Step()) {
-  }
-  return impl.frames.size() >= 2;
+  if (impl.ended) return;
+  // A packet that does not decode only leaves a gap in the LTC, counted over.
+  avcodec_send_packet(impl.decoder, pPacket);
+  impl.Receive();
+  if (!pPacket) impl.ended = true;
 }
+
+double LtcReader::DecodedUntil() const {
+  return mImpl->ended ? std::numeric_limits<double>::infinity() : mImpl->decodedUntil;
+}
+
+long long LtcReader::Decoded() const { return mImpl->decoded; }
 
 bool LtcReader::At(double pSeconds, Timecode* pTimecode) {
   Impl& impl = *mImpl;
-  while ((impl.frames.empty() || impl.frames.back().end <= pSeconds) &&
-         (!impl.haveStart || impl.DecodedUntil() < pSeconds + kLookaheadSeconds) && impl.Step()) {
-  }
   std::deque<DecodedLtc>& frames = impl.frames;
   // Later calls ask for later times: keep only the last frame begun by now, and those after.
   while (frames.size() > 1 && frames[1].start <= pSeconds) frames.pop_front();
@@ -260,6 +219,73 @@ bool LtcReader::At(double pSeconds, Timecode* pTimecode) {
   if (!(framesOff > -1e9 && framesOff < 1e9)) return false;
   *pTimecode = impl.TimecodeOf(from, static_cast<long long>(framesOff));
   return true;
+}
+
+bool ProbeLtc(const std::string& pPath, int pChannel, double pSeconds, double pVideoFps,
+              int* pStream, int* pStreamChannel, std::string* pWhy) {
+  AVFormatContext* format = nullptr;
+  if (avformat_open_input(&format, pPath.c_str(), nullptr, nullptr) < 0) {
+    *pWhy = "its audio cannot be read";
+    return false;
+  }
+  struct Closer {
+    AVFormatContext** format;
+    ~Closer() { avformat_close_input(format); }
+  } closer{&format};
+  if (avformat_find_stream_info(format, nullptr) < 0) {
+    *pWhy = "its audio cannot be read";
+    return false;
+  }
+  int remaining = pChannel, total = 0, audioStreams = 0, found = -1;
+  for (unsigned i = 0; i < format->nb_streams; ++i) {
+    AVStream* stream = format->streams[i];
+    stream->discard = AVDISCARD_ALL;
+    if (stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO) continue;
+    const int channels = stream->codecpar->ch_layout.nb_channels;
+    total += channels;
+    if (found < 0 && remaining >= 0 && remaining < channels) {
+      found = static_cast<int>(i);
+      *pStream = audioStreams;
+      *pStreamChannel = remaining;
+    }
+    remaining -= channels;
+    ++audioStreams;
+  }
+  if (found < 0) {
+    *pWhy = total == 0 ? "it has no audio"
+                       : "it has " + std::to_string(total) + " audio channels, no channel " +
+                             std::to_string(pChannel);
+    return false;
+  }
+  AVStream* stream = format->streams[found];
+  stream->discard = AVDISCARD_DEFAULT;
+  std::unique_ptr<LtcReader> reader =
+      LtcReader::Create(stream->codecpar, stream->time_base.num, stream->time_base.den,
+                        *pStreamChannel, pVideoFps, pWhy);
+  if (!reader) return false;
+  AVPacket* packet = av_packet_alloc();
+  if (!packet) {
+    *pWhy = "out of memory";
+    return false;
+  }
+  double start = std::numeric_limits<double>::quiet_NaN();
+  while (reader->Decoded() < 2 && av_read_frame(format, packet) >= 0) {
+    if (packet->stream_index == found) {
+      reader->Feed(packet);
+      if (std::isnan(start) && std::isfinite(reader->DecodedUntil()))
+        start = reader->DecodedUntil();
+      if (!std::isnan(start) && reader->DecodedUntil() > start + pSeconds) {
+        av_packet_unref(packet);
+        break;
+      }
+    }
+    av_packet_unref(packet);
+  }
+  av_packet_free(&packet);
+  if (reader->Decoded() < 2) reader->Feed(nullptr);
+  if (reader->Decoded() >= 2) return true;
+  *pWhy = "its first " + std::to_string(static_cast<int>(pSeconds)) + " seconds hold none";
+  return false;
 }
 
 }  // namespace media

@@ -1,6 +1,6 @@
 #include <media/movie_writer.h>
 
-#include "audio_copy.h"
+#include "audio_output.h"
 #include "av_error.h"
 
 extern "C" {
@@ -125,6 +125,19 @@ bool ParseVideoCodec(const std::string& pText, VideoCodec* pCodec) {
 
 bool IsMoviePath(const std::string& pPath) { return MuxerName(pPath) != nullptr; }
 
+bool ParseAudioMode(const std::string& pText, AudioMode* pMode) {
+  if (pText == "copy") {
+    *pMode = AudioMode::kCopy;
+  } else if (pText == "aac") {
+    *pMode = AudioMode::kAac;
+  } else if (pText == "none") {
+    *pMode = AudioMode::kNone;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 struct MovieWriter::Impl {
   std::string path;
   std::string temporary;
@@ -135,11 +148,17 @@ struct MovieWriter::Impl {
   std::map<int, SwsContext*> bandScalers;  // for rows drawn over footage, by band height
   AVFrame* frame = nullptr;
   AVPacket* packet = nullptr;
-  AudioCopy audio;
+  AudioOutput audio;
+  std::vector<std::string> notes;
+  AVRational timeBase{1, 25};
   int width = 0;
   int height = 0;
-  int64_t written = 0;  // frames sent to the encoder
-  bool open = false;    // the file's header is written and it takes frames
+  int64_t written = 0;   // frames sent to the encoder
+  int64_t firstPts = 0;  // the first frame's, on the footage's clock
+  int64_t lastPts = -1;  // the last frame's, in the movie
+  int64_t endPts = 0;    // where the last frame ends, in the movie
+  double audioStartSeconds = 0.0;
+  bool open = false;  // the file's header is written and it takes frames
   bool finished = false;
 
   ~Impl() {
@@ -155,7 +174,7 @@ struct MovieWriter::Impl {
   // Rows pFirst to pFirst + pCount of an RGBA picture into the same rows of the frame.
   bool Convert(SwsContext* pScaler, const uint8_t* pRgba, int pStride, bool pBottomUp, int pFirst,
                int pCount);
-  bool Send(std::string* pError);
+  bool Send(long long pPts, long long pDuration, std::string* pError);
 
   // The conversion matches the tags: libswscale would otherwise use BT.601.
   void SetColourDetails(SwsContext* pScaler) const {
@@ -220,7 +239,7 @@ bool MovieWriter::Impl::SetupEncoder(const MovieOptions& pOptions, std::string* 
   encoder->height = height;
   encoder->pix_fmt = format;
   encoder->sample_aspect_ratio = AVRational{1, 1};
-  encoder->time_base = AVRational{pOptions.rateDenominator, pOptions.rateNumerator};
+  encoder->time_base = timeBase;
   encoder->framerate = AVRational{pOptions.rateNumerator, pOptions.rateDenominator};
   encoder->thread_count = 0;
 
@@ -233,6 +252,13 @@ bool MovieWriter::Impl::SetupEncoder(const MovieOptions& pOptions, std::string* 
   encoder->color_primaries = OutputPrimaries(in.primaries);
   encoder->color_trc = OutputTransfer(in.transfer);
   if (muxer->oformat->flags & AVFMT_GLOBALHEADER) encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  // Fields stay fields: coded as such where the codec can, and flagged, so
+  // players deinterlace the movie as they do the footage.
+  if (pOptions.fields != FieldOrder::kProgressive) {
+    encoder->field_order = pOptions.fields == FieldOrder::kTopFirst ? AV_FIELD_TT : AV_FIELD_BB;
+    if (pOptions.codec != VideoCodec::kFfv1)
+      encoder->flags |= AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME;
+  }
 
   AVDictionary* settings = nullptr;
   if (pOptions.codec == VideoCodec::kH264) {
@@ -274,6 +300,8 @@ bool MovieWriter::Impl::SetupEncoder(const MovieOptions& pOptions, std::string* 
   frame->color_primaries = encoder->color_primaries;
   frame->color_trc = encoder->color_trc;
   frame->sample_aspect_ratio = encoder->sample_aspect_ratio;
+  frame->interlaced_frame = pOptions.fields != FieldOrder::kProgressive;
+  frame->top_field_first = pOptions.fields == FieldOrder::kTopFirst;
   if (av_frame_get_buffer(frame, 0) < 0) {
     *pError = "out of memory";
     return false;
@@ -294,7 +322,11 @@ bool MovieWriter::Impl::Setup(const MovieOptions& pOptions, std::string* pError)
     *pError = path + ": no picture size or frame rate";
     return false;
   }
-  if (!pOptions.audioSource.empty() && SameFile(path, pOptions.audioSource)) {
+  timeBase = pOptions.timeBaseNumerator > 0 && pOptions.timeBaseDenominator > 0
+                 ? AVRational{pOptions.timeBaseNumerator, pOptions.timeBaseDenominator}
+                 : AVRational{pOptions.rateDenominator, pOptions.rateNumerator};
+  audioStartSeconds = pOptions.audioStartSeconds;
+  if (!pOptions.footagePath.empty() && SameFile(path, pOptions.footagePath)) {
     *pError = path + ": is the footage itself; choose another output";
     return false;
   }
@@ -359,8 +391,9 @@ bool MovieWriter::Impl::Setup(const MovieOptions& pOptions, std::string* pError)
   // MOV and MP4 make a timecode track of it; Matroska keeps it as a tag.
   if (timecode[0] != '\0') av_dict_set(&video->metadata, "timecode", timecode, 0);
 
-  if (!pOptions.audioSource.empty() &&
-      !audio.Open(pOptions.audioSource, pOptions.audioStartSeconds, muxer, pError)) {
+  if (!pOptions.audio.empty() && !audio.Open(pOptions.audio, pOptions.audioMode,
+                                             pOptions.audioStartSeconds, muxer, &notes, pError)) {
+    *pError = path + ": " + *pError;
     return false;
   }
 
@@ -425,8 +458,14 @@ bool MovieWriter::Impl::CanTake(const uint8_t* pRgba, int pStride, std::string* 
   return true;
 }
 
-bool MovieWriter::Impl::Send(std::string* pError) {
-  frame->pts = written;
+bool MovieWriter::Impl::Send(long long pPts, long long pDuration, std::string* pError) {
+  if (written == 0) firstPts = pPts;
+  // The footage's own time; a time repeated or gone back still moves on.
+  int64_t pts = pPts - firstPts;
+  if (pts <= lastPts) pts = lastPts + 1;
+  lastPts = pts;
+  endPts = pts + std::max<long long>(pDuration, 1);
+  frame->pts = pts;
   const int result = avcodec_send_frame(encoder, frame);
   if (result < 0) {
     *pError = path + ": cannot encode: " + AvErrorText(result);
@@ -434,7 +473,7 @@ bool MovieWriter::Impl::Send(std::string* pError) {
   }
   ++written;
   if (!Drain(pError)) return false;
-  return audio.WriteUntil(written, encoder->time_base, false, pError);
+  return audio.WriteUntil(pts * av_q2d(timeBase), false, pError);
 }
 
 bool MovieWriter::Impl::Convert(SwsContext* pScaler, const uint8_t* pRgba, int pStride,
@@ -451,14 +490,19 @@ bool MovieWriter::Impl::Convert(SwsContext* pScaler, const uint8_t* pRgba, int p
   return sws_scale(pScaler, &source, &stride, 0, pCount, planes, frame->linesize) == pCount;
 }
 
-bool MovieWriter::Write(const uint8_t* pRgba, int pStride, bool pBottomUp, std::string* pError) {
+const std::vector<std::string>& MovieWriter::Notes() const { return mImpl->notes; }
+
+void MovieWriter::TakeAudio(AudioPackets&& pPackets) { mImpl->audio.Take(std::move(pPackets)); }
+
+bool MovieWriter::Write(const uint8_t* pRgba, int pStride, bool pBottomUp, long long pPts,
+                        long long pDuration, std::string* pError) {
   Impl& impl = *mImpl;
   if (!impl.CanTake(pRgba, pStride, pError)) return false;
   if (!impl.Convert(impl.scaler, pRgba, pStride, pBottomUp, 0, impl.height)) {
     *pError = impl.path + ": cannot convert a frame";
     return false;
   }
-  return impl.Send(pError);
+  return impl.Send(pPts, pDuration, pError);
 }
 
 bool MovieWriter::KeepsFootage(const FootageFrame& pFootage) const {
@@ -470,10 +514,10 @@ bool MovieWriter::KeepsFootage(const FootageFrame& pFootage) const {
 }
 
 bool MovieWriter::WriteOver(const FootageFrame& pFootage, const std::vector<RowSpan>& pDrawn,
-                            const uint8_t* pRgba, int pStride, bool pBottomUp,
-                            std::string* pError) {
+                            const uint8_t* pRgba, int pStride, bool pBottomUp, long long pPts,
+                            long long pDuration, std::string* pError) {
   Impl& impl = *mImpl;
-  if (!KeepsFootage(pFootage)) return Write(pRgba, pStride, pBottomUp, pError);
+  if (!KeepsFootage(pFootage)) return Write(pRgba, pStride, pBottomUp, pPts, pDuration, pError);
   if (!impl.CanTake(pRgba, pStride, pError)) return false;
   const int w = impl.width, h = impl.height;
   const size_t luma = static_cast<size_t>(w) * h;
@@ -504,7 +548,7 @@ bool MovieWriter::WriteOver(const FootageFrame& pFootage, const std::vector<RowS
       return false;
     }
   }
-  return impl.Send(pError);
+  return impl.Send(pPts, pDuration, pError);
 }
 
 bool MovieWriter::Finish(std::string* pError) {
@@ -520,7 +564,7 @@ bool MovieWriter::Finish(std::string* pError) {
     return false;
   }
   if (!impl.Drain(pError)) return false;
-  if (!impl.audio.WriteUntil(impl.written, impl.encoder->time_base, true, pError)) return false;
+  if (!impl.audio.WriteUntil(impl.endPts * av_q2d(impl.timeBase), true, pError)) return false;
   result = av_write_trailer(impl.muxer);
   if (result < 0) {
     *pError = impl.path + ": cannot finish the movie: " + AvErrorText(result);

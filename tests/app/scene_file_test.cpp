@@ -253,6 +253,12 @@ TEST_F(SceneFileTest, ASavedSceneReadsBackToTheSameFileAndTheSameImage) {
   EXPECT_EQ(lNames, (std::vector<std::string>{"Fill Color", "Enabled", "Count", "Scale", "Label",
                                               "Stamp", "Offset", "Sources"}));
   EXPECT_EQ(lSaved["background"], fbhost::SceneJson({{"plate", "neutral"}}));
+
+  // An NTSC rate is saved as written, not as its exact fraction's decimals.
+  for (const std::string lRate : {"23.976", "59.94"}) {
+    const std::string lText = lRoundTrip("{\"fps\": " + lRate + "}", &lThirdImage);
+    EXPECT_EQ(fbhost::SceneJson::parse(lText)["fps"].dump(), lRate);
+  }
 }
 
 TEST_F(SceneFileTest, WritingReplacesTheFileWholeAndKeepsPicturesFound) {

@@ -26,6 +26,33 @@ TEST(Scene, StartsFreshAndCountsFramesAtItsOwnRate) {
   EXPECT_EQ(lScene.SystemTimeMs(), 1500);
 }
 
+// Footage frame N is presented N * den / num seconds after the play range's
+// start; at the footage's NTSC rate it must show scene frame N, whatever frame
+// the range starts on. Whole rates are as they were.
+TEST(Scene, NtscRatesAreExactSoEachFootageFrameShowsItsSceneFrame) {
+  Scene lScene;
+  const struct {
+    double written;
+    long long num, den;
+  } kRates[] = {{23.976, 24000, 1001}, {29.97, 30000, 1001}, {47.952, 48000, 1001},
+                {59.94, 60000, 1001},  {24.0, 24, 1},        {25.0, 25, 1}};
+  for (const auto& lRate : kRates) {
+    lScene.SetFrameRate(lRate.written);
+    EXPECT_EQ(lScene.FrameRate(), static_cast<double>(lRate.num) / lRate.den);
+    for (long long lStart : {0LL, 1LL, 7LL}) {
+      lScene.SetPlayRange(lStart, lStart + 200000);
+      for (long long lFrame : {1LL, 2LL, 3LL, 4LL, 1000LL, 107892LL}) {
+        lScene.SetTimeAfterStart(static_cast<double>(lFrame) * lRate.den / lRate.num);
+        EXPECT_EQ(lScene.Frame(), lStart + lFrame) << lRate.written << " from " << lStart;
+      }
+    }
+    // A frame starts on the tick at or before its exact time.
+    lScene.SetFrame(107892);
+    EXPECT_EQ(fbhost::LocalTime().Get(), 107892 * FBTime::kTicksPerSecond * lRate.den / lRate.num)
+        << lRate.written;
+  }
+}
+
 TEST(Scene, FindsComponentsByNameAndKeepsTheirCustomProperties) {
   Scene lScene;
   FBCamera* lCamera = lScene.AddCamera("Cam");

@@ -71,7 +71,7 @@ class FootageReaderTest : public ::testing::Test {
     FootageFrame frame;
     while (pReader->Next(&frame, &read.error)) {
       frame.rgba.clear();
-      read.frames.push_back(frame);
+      read.frames.push_back(std::move(frame));
     }
     return read;
   }

@@ -2,6 +2,7 @@
 // command; what it wrote is read back with libavformat and libavcodec.
 
 #include <gtest/gtest.h>
+#include <media/footage_reader.h>
 #include <media/movie_writer.h>
 
 extern "C" {
@@ -143,9 +144,11 @@ class MovieWriterTest : public ::testing::Test {
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
   }
 
-  // Writes pCount frames of one colour, and finishes.
+  // Writes pCount frames of one colour, and finishes; over footage, at the
+  // footage frames' times and with the sound read with them.
   static void WriteFlat(const media::MovieOptions& pOptions, int pCount, uint8_t pRed = 128,
-                        uint8_t pGreen = 128, uint8_t pBlue = 128) {
+                        uint8_t pGreen = 128, uint8_t pBlue = 128,
+                        media::FootageReader* pFootage = nullptr) {
     std::string error;
     std::unique_ptr<media::MovieWriter> writer = media::MovieWriter::Open(pOptions, &error);
     ASSERT_TRUE(writer) << error;
@@ -153,8 +156,17 @@ class MovieWriterTest : public ::testing::Test {
     for (int i = 0; i < pOptions.width * pOptions.height; ++i) {
       rgba.insert(rgba.end(), {pRed, pGreen, pBlue, 255});
     }
+    media::FootageFrame frame;
     for (int i = 0; i < pCount; ++i) {
-      ASSERT_TRUE(writer->Write(rgba.data(), 4 * pOptions.width, false, &error)) << error;
+      long long pts = i, duration = 1;
+      if (pFootage) {
+        ASSERT_TRUE(pFootage->Next(&frame, &error)) << error;
+        writer->TakeAudio(std::move(frame.audio));
+        pts = frame.pts;
+        duration = frame.duration;
+      }
+      ASSERT_TRUE(writer->Write(rgba.data(), 4 * pOptions.width, false, pts, duration, &error))
+          << error;
     }
     ASSERT_TRUE(writer->Finish(&error)) << error;
   }
@@ -189,7 +201,7 @@ TEST_F(MovieWriterTest, Ffv1GivesBackTheRgbWrittenWhateverTheRowOrder) {
         for (int c = 0; c < 4; ++c) row[4 * x + c] = expected(x, y, f, c);
       }
     }
-    ASSERT_TRUE(writer->Write(buffer.data(), stride, bottomUp, &error)) << error;
+    ASSERT_TRUE(writer->Write(buffer.data(), stride, bottomUp, f, 1, &error)) << error;
   }
   ASSERT_TRUE(writer->Finish(&error)) << error;
 
@@ -246,6 +258,7 @@ TEST_F(MovieWriterTest, TimecodeTrackAndAudioPacketsTravelWithTheMovie) {
   cases[1].timecode = "10:00:01:00";
   cases[1].audioStreams = 1;
 
+  std::string error;
   for (Case& test : cases) {
     SCOPED_TRACE(test.name);
     const std::string source = In("source." + test.name);
@@ -254,8 +267,18 @@ TEST_F(MovieWriterTest, TimecodeTrackAndAudioPacketsTravelWithTheMovie) {
     test.options.codec = media::VideoCodec::kH264;
     test.options.width = 64;
     test.options.height = 48;
-    test.options.audioSource = source;
-    WriteFlat(test.options, test.frames);
+    media::FootageOptions read;
+    read.path = source;
+    read.audio = true;
+    std::unique_ptr<media::FootageReader> reader = media::FootageReader::Open(read, &error);
+    ASSERT_TRUE(reader) << error;
+    const double perFrame =
+        static_cast<double>(test.options.rateDenominator) / test.options.rateNumerator;
+    reader->SkipBefore(std::llround(test.options.audioStartSeconds / perFrame));
+    test.options.audio = reader->AudioStreams();
+    test.options.timeBaseNumerator = reader->TimeBaseNumerator();
+    test.options.timeBaseDenominator = reader->TimeBaseDenominator();
+    WriteFlat(test.options, test.frames, 128, 128, 128, reader.get());
     const double span = test.frames * static_cast<double>(test.options.rateDenominator) /
                         test.options.rateNumerator;
 
@@ -311,7 +334,7 @@ TEST_F(MovieWriterTest, NothingReachesTheOutputUnlessFinished) {
   // Aborted: the temporary file, a hidden one beside the output, is gone.
   std::unique_ptr<media::MovieWriter> writer = media::MovieWriter::Open(options, &error);
   ASSERT_TRUE(writer) << error;
-  ASSERT_TRUE(writer->Write(rgba.data(), 16 * 4, false, &error)) << error;
+  ASSERT_TRUE(writer->Write(rgba.data(), 16 * 4, false, 0, 1, &error)) << error;
   const fs::path temporary = writer->TemporaryPath();
   EXPECT_TRUE(fs::exists(temporary));
   EXPECT_EQ(temporary.parent_path(), mFolder);
@@ -320,7 +343,7 @@ TEST_F(MovieWriterTest, NothingReachesTheOutputUnlessFinished) {
   EXPECT_FALSE(fs::exists(options.path));
   writer->Abort();
   writer->Abort();
-  EXPECT_FALSE(writer->Write(rgba.data(), 16 * 4, false, &error));
+  EXPECT_FALSE(writer->Write(rgba.data(), 16 * 4, false, 1, 1, &error));
   writer.reset();
   EXPECT_TRUE(fs::is_empty(mFolder));
 
@@ -328,13 +351,13 @@ TEST_F(MovieWriterTest, NothingReachesTheOutputUnlessFinished) {
   { std::ofstream(options.path) << "earlier"; }
   writer = media::MovieWriter::Open(options, &error);
   ASSERT_TRUE(writer) << error;
-  ASSERT_TRUE(writer->Write(rgba.data(), 16 * 4, false, &error)) << error;
+  ASSERT_TRUE(writer->Write(rgba.data(), 16 * 4, false, 0, 1, &error)) << error;
   writer.reset();
   EXPECT_EQ(fs::file_size(options.path), 7u);
   EXPECT_EQ(std::distance(fs::directory_iterator(mFolder), fs::directory_iterator()), 1);
 
   // The footage itself is refused as the output, before anything is written.
-  options.audioSource = options.path;
+  options.footagePath = options.path;
   error.clear();
   EXPECT_FALSE(media::MovieWriter::Open(options, &error));
   EXPECT_FALSE(error.empty());

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "sdk_test_support.h"
 
@@ -80,6 +81,35 @@ TEST_F(TimeTest, GetTimeSplitsTheTimeWithItsSign) {
   lMillis.SetMilliSeconds(1500);
   EXPECT_EQ(lMillis.Get(), kSecond * 3 / 2);
   EXPECT_DOUBLE_EQ(lMillis.GetSecondDouble(), 1.5);
+}
+
+// Timecode fields count frames as SMPTE timecode does: 30 (24, 48, 60) to a
+// timecode second at an NTSC rate, with drop-frame numbers in the drop mode only.
+TEST_F(TimeTest, NtscTimeCodeFieldsCountFramesAtTheNominalRate) {
+  auto lFields = [](kLongLong pFrame, FBTimeMode pMode) {
+    int lHour, lMinute, lSecond, lFrame, lField, lMilli;
+    FBTime lTime;
+    lTime.SetFrame(pFrame, pMode);
+    EXPECT_TRUE(lTime.GetTime(lHour, lMinute, lSecond, lFrame, lField, lMilli, pMode));
+    return std::vector<int>{lHour, lMinute, lSecond, lFrame};
+  };
+  fbhost::SetFrameRate(29.97);
+  // 107892 frames are an hour of drop-frame timecode.
+  EXPECT_EQ(lFields(107892, kFBTimeModeDefault), (std::vector<int>{0, 59, 56, 12}));
+  EXPECT_EQ(lFields(107892, kFBTimeMode2997Frames), (std::vector<int>{0, 59, 56, 12}));
+  EXPECT_EQ(lFields(107892, kFBTimeMode2997Frames_Drop), (std::vector<int>{1, 0, 0, 0}));
+  EXPECT_EQ(lFields(1800, kFBTimeMode2997Frames_Drop), (std::vector<int>{0, 1, 0, 2}));
+  EXPECT_EQ(lFields(17982, kFBTimeMode2997Frames_Drop), (std::vector<int>{0, 10, 0, 0}));
+  fbhost::SetFrameRate(23.976);
+  EXPECT_EQ(lFields(86400 + 23, kFBTimeModeDefault), (std::vector<int>{1, 0, 0, 23}));
+
+  // The 29.97 modes are exact whatever the scene's rate.
+  fbhost::SetFrameRate(25.0);
+  FBTime lOne;
+  lOne.SetFrame(1, kFBTimeMode2997Frames);
+  EXPECT_EQ(lOne.Get(), kSecond * 1001 / 30000);
+  EXPECT_EQ(lOne.GetFrame(kFBTimeMode2997Frames), 1);
+  EXPECT_EQ(FBTime(lOne.Get() - 1).GetFrame(kFBTimeMode2997Frames), 0);
 }
 
 TEST_F(TimeTest, HugeValuesSaturate) {

@@ -4,6 +4,7 @@
 #include <fbsdk/runtime.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -150,14 +151,29 @@ void Scene::SetCurrentTake(FBTake* pTake) { fbhost::SetCurrentTake(pTake); }
 void Scene::SetCurrentCamera(FBCamera* pCamera) { fbhost::SetCurrentCamera(pCamera); }
 
 void Scene::SetTimeAfterStart(double pSeconds) {
-  FBTime lOffset;
-  lOffset.SetSecondDouble(pSeconds);
   const kLongLong lStart = PlayStart().Get();
-  kLongLong lTime = 0;
+  const long double lOffset =
+      std::isnan(pSeconds) ? 0.0L : static_cast<long double>(pSeconds) * FBTime::kTicksPerSecond;
+  long double lTicks = static_cast<long double>(lStart) + lOffset;
+  // A start on a frame counts from that frame's exact time, not from its tick:
+  // at an NTSC rate they differ by a fraction of a tick, and a time rounded to
+  // the tick on top of a rounded start could fall a tick before its frame.
+  long long lNumerator = 0, lDenominator = 0;
+  const long long lStartFrame = FBTime(lStart).GetFrame();
+  if (FrameRateFraction(lNumerator, lDenominator) && AtFrame(lStartFrame).Get() == lStart) {
+    const __int128 lExcess =
+        static_cast<__int128>(lStartFrame) * FBTime::kTicksPerSecond * lDenominator -
+        static_cast<__int128>(lStart) * lNumerator;
+    lTicks += static_cast<long double>(lExcess) / lNumerator;
+  }
   // Saturate rather than overflow for a range's start near the end of time.
-  if (__builtin_add_overflow(lStart, lOffset.Get(), &lTime))
-    lTime = lOffset.Get() > 0 ? std::numeric_limits<kLongLong>::max()
-                              : std::numeric_limits<kLongLong>::min();
+  lTicks = std::round(lTicks);
+  const long double lMax = static_cast<long double>(std::numeric_limits<kLongLong>::max());
+  kLongLong lTime = std::numeric_limits<kLongLong>::max();
+  if (lTicks <= -lMax)
+    lTime = std::numeric_limits<kLongLong>::min();
+  else if (lTicks < lMax)
+    lTime = static_cast<kLongLong>(lTicks);
   SetLocalTime(FBTime(lTime));
 }
 

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <initializer_list>
@@ -22,6 +23,51 @@ namespace fbhost {
 using namespace ORSDK2014;
 
 const char* const kFootageTimecodeProperty = "Timecode";
+
+bool ParseFrameRate(const std::string& pText, int* pNumerator, int* pDenominator) {
+  // Digits only, so no locale, sign, exponent or space gets through.
+  auto digits = [](const std::string& pPart, size_t pMost) {
+    if (pPart.empty() || pPart.size() > pMost) return false;
+    for (char c : pPart) {
+      if (c < '0' || c > '9') return false;
+    }
+    return true;
+  };
+  long long lNumerator = 0, lDenominator = 1;
+  const size_t lSlash = pText.find('/');
+  const size_t lDot = pText.find('.');
+  if (lSlash != std::string::npos) {
+    const std::string lTop = pText.substr(0, lSlash), lBottom = pText.substr(lSlash + 1);
+    if (!digits(lTop, 7) || !digits(lBottom, 7)) return false;
+    lNumerator = std::stoll(lTop);
+    lDenominator = std::stoll(lBottom);
+  } else {
+    const std::string lWhole = pText.substr(0, lDot);
+    const std::string lPart = lDot == std::string::npos ? "" : pText.substr(lDot + 1);
+    if (!digits(lWhole, 4) || (lDot != std::string::npos && !digits(lPart, 3))) return false;
+    // In thousandths, exactly.
+    long long lThousandths = std::stoll(lWhole) * 1000;
+    if (!lPart.empty()) lThousandths += std::stoll(lPart + std::string(3 - lPart.size(), '0'));
+    lNumerator = lThousandths;
+    lDenominator = 1000;
+    if (lThousandths % 1000 == 0) {
+      lNumerator = lThousandths / 1000;
+      lDenominator = 1;
+    } else {
+      // 23.976, 29.97, 59.94...: the NTSC rate n*1000/1001 they stand for.
+      const long long lNominal = (lThousandths * 1001 + 500000) / 1000000;
+      if (std::llabs(lNominal * 1000000 - lThousandths * 1001) <= 5 * 1001) {
+        lNumerator = lNominal * 1000;
+        lDenominator = 1001;
+      }
+    }
+  }
+  if (lDenominator <= 0 || lNumerator < lDenominator || lNumerator > 1000 * lDenominator)
+    return false;
+  *pNumerator = static_cast<int>(lNumerator);
+  *pDenominator = static_cast<int>(lDenominator);
+  return true;
+}
 
 bool IsFootageTimecodeOrigin(const std::string& pText) {
   return pText == "auto" || pText == "track" || pText == "ltc" || pText == "none";
@@ -378,7 +424,8 @@ bool Reader::Elements(const SceneJson& pValue, SceneDescription* pScene) {
 }
 
 bool Reader::Footage(const SceneJson& pValue, SceneDescription* pScene) {
-  if (!Object(pValue, "background", {"footage", "object", "timecode", "ltc_channel"})) return false;
+  if (!Object(pValue, "background", {"footage", "object", "timecode", "ltc_channel", "rate"}))
+    return false;
   SceneDescription::Background lBackground;
   const SceneJson& lPath = pValue["footage"];
   if (!lPath.is_string() || lPath.get_ref<const std::string&>().empty() ||
@@ -403,6 +450,17 @@ bool Reader::Footage(const SceneJson& pValue, SceneDescription* pScene) {
     if (!Integer(pValue["ltc_channel"], "background.ltc_channel", 0, kMaxLtcChannel, &lChannel))
       return false;
     lFootage.ltcChannel = static_cast<int>(lChannel);
+  }
+  if (pValue.contains("rate")) {
+    const SceneJson& lRate = pValue["rate"];
+    const std::string lText = lRate.is_number()   ? lRate.dump()
+                              : lRate.is_string() ? lRate.get<std::string>()
+                                                  : std::string();
+    if (!ParseFrameRate(lText, &lFootage.rateNumerator, &lFootage.rateDenominator)) {
+      return FailGot(
+          "background.rate",
+          "expected frames a second from 1 to 1000, such as 24, 23.976 or \"30000/1001\"", lRate);
+    }
   }
   pScene->background = lBackground;
   return true;

@@ -1,11 +1,13 @@
 // Describing a Scene as it stands and writing it as a scene file.
 
 #include <fbhost/components.h>
+#include <fbsdk/runtime.h>
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QString>
+#include <cmath>
 #include <tuple>
 
 #include "fbhost/scene_file.h"
@@ -32,6 +34,16 @@ SceneJson CustomsToJson(const std::vector<SceneDescription::CustomProperty>& pPr
   return lProperties;
 }
 
+// An NTSC rate is written as people write it (29.97, not 29.97002997...),
+// which reads back as the same exact rate.
+double WrittenFrameRate(const Scene& pScene) {
+  long long lNumerator = 0, lDenominator = 1;
+  const double lRate = pScene.FrameRate();
+  if (FrameRateFraction(lNumerator, lDenominator) && lDenominator == 1001)
+    return std::round(lRate * 1000.0) / 1000.0;
+  return lRate;
+}
+
 }  // namespace
 
 SceneDescription DescribeScene(const Scene& pScene, const SceneDescription& pSettings) {
@@ -40,7 +52,7 @@ SceneDescription DescribeScene(const Scene& pScene, const SceneDescription& pSet
   lScene.width = pSettings.width;
   lScene.height = pSettings.height;
   lScene.background = pSettings.background;
-  lScene.fps = pScene.FrameRate();
+  lScene.fps = WrittenFrameRate(pScene);
   lScene.start = pScene.PlayStartFrame();
   lScene.stop = pScene.PlayStopFrame();
   lScene.frame = pScene.Frame();
@@ -148,6 +160,18 @@ SceneJson SceneToJson(const SceneDescription& pScene, const std::string& pBaseDi
           {"object", lBackground.footage.object},
           {"timecode", lBackground.footage.timecode},
           {"ltc_channel", lBackground.footage.ltcChannel}};
+      if (lBackground.footage.rateNumerator > 0) {
+        const SceneDescription::Footage& lFootage = lBackground.footage;
+        if (lFootage.rateDenominator == 1) {
+          lRoot["background"]["rate"] = lFootage.rateNumerator;
+        } else if (lFootage.rateDenominator == 1001 && lFootage.rateNumerator % 1000 == 0) {
+          // As the NTSC rates are written: 23.976, 29.97.
+          lRoot["background"]["rate"] = std::round(lFootage.rateNumerator / 1.001) / 1000.0;
+        } else {
+          lRoot["background"]["rate"] = std::to_string(lFootage.rateNumerator) + "/" +
+                                        std::to_string(lFootage.rateDenominator);
+        }
+      }
       break;
   }
   return lRoot;

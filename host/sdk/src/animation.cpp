@@ -90,7 +90,7 @@ FBAnimationNode::FBAnimationNode(FBPropertyAnimatable* pOwner, int pComponents, 
 }
 
 double FBAnimationNode::TimeCodeBase() {
-  return std::max(1.0, std::round(fbhost::detail::S().fps));
+  return std::max(1.0, std::round(fbhost::detail::S().rate.value));
 }
 
 bool FBAnimationNode::KeyAdd(const FBTime& pTime, double* pData, FBInterpolation pInterpolation,

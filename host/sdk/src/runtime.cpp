@@ -33,9 +33,30 @@ void ReportMisuse(const std::string& pReport) {
 using detail::S;
 
 void SetFrameRate(double pFramesPerSecond) {
-  if (std::isfinite(pFramesPerSecond) && pFramesPerSecond > 0.0) S().fps = pFramesPerSecond;
+  if (!std::isfinite(pFramesPerSecond) || pFramesPerSecond <= 0.0) return;
+  // 29.97 as written is the host's NTSC rate 30000/1001, and likewise 23.976,
+  // 47.952 and 59.94.
+  for (long long lNominal : {24LL, 30LL, 48LL, 60LL}) {
+    const double lNtsc = lNominal * 1000.0 / 1001.0;
+    if (std::fabs(pFramesPerSecond - lNtsc) < lNominal * 5e-5) {
+      S().rate = {lNominal * 1000, 1001, lNtsc};
+      return;
+    }
+  }
+  // Whole rates are exact too; the bound keeps frame and tick products in 128 bits.
+  if (pFramesPerSecond == std::floor(pFramesPerSecond) && pFramesPerSecond <= 1e12) {
+    S().rate = {static_cast<long long>(pFramesPerSecond), 1, pFramesPerSecond};
+    return;
+  }
+  S().rate = {0, 0, pFramesPerSecond};
 }
-double FrameRate() { return S().fps; }
+double FrameRate() { return S().rate.value; }
+bool FrameRateFraction(long long& pNumerator, long long& pDenominator) {
+  if (S().rate.den <= 0) return false;
+  pNumerator = S().rate.num;
+  pDenominator = S().rate.den;
+  return true;
+}
 void SetLocalTime(FBTime pTime) { detail::SetLocalTime(pTime); }
 FBTime LocalTime() { return S().localTime; }
 void SetSystemTime(FBTime pTime) { S().systemTime = pTime; }
@@ -59,7 +80,7 @@ FBCamera* CurrentCamera() { return S().camera; }
 
 void ResetScene() {
   detail::State& lState = S();
-  lState.fps = 30.0;
+  lState.rate = {30, 1, 30.0};
   detail::SetLocalTime(FBTime(0));
   lState.systemTime = FBTime(0);
   lState.recording = false;

@@ -52,8 +52,16 @@ void DataToRaw(FBPropertyType pType, const double* pData, void* pRaw);
 namespace fbhost {
 namespace detail {
 
+// A frame rate: num / den where it is an exact fraction (whole rates, and the
+// NTSC rates N * 1000 / 1001), den 0 for any other; value as a double.
+struct Rate {
+  long long num;
+  long long den;
+  double value;
+};
+
 struct State {
-  double fps = 30.0;
+  Rate rate{30, 1, 30.0};
   FBTime localTime{0};
   // Counts changes of the local time: a candidate value lasts for one count.
   unsigned long long timeChanges = 0;

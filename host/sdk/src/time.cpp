@@ -15,31 +15,34 @@ const float FBTimeCode::FILM_24 = -24.0f;
 
 namespace {
 
-double RateOf(FBTimeMode pMode) {
+using fbhost::detail::Rate;
+using Wide = __int128;
+
+Rate RateOf(FBTimeMode pMode) {
   switch (pMode) {
     case kFBTimeMode1000Hz:
-      return 1000.0;
+      return {1000, 1, 1000.0};
     case kFBTimeMode120Frames:
-      return 120.0;
+      return {120, 1, 120.0};
     case kFBTimeMode100Frames:
-      return 100.0;
+      return {100, 1, 100.0};
     case kFBTimeMode60Frames:
-      return 60.0;
+      return {60, 1, 60.0};
     case kFBTimeMode50Frames:
-      return 50.0;
+      return {50, 1, 50.0};
     case kFBTimeMode48Frames:
-      return 48.0;
+      return {48, 1, 48.0};
     case kFBTimeMode30Frames:
-      return 30.0;
+      return {30, 1, 30.0};
     case kFBTimeMode2997Frames_Drop:
     case kFBTimeMode2997Frames:
-      return 29.97;
+      return {30000, 1001, 30000.0 / 1001.0};
     case kFBTimeMode25Frames:
-      return 25.0;
+      return {25, 1, 25.0};
     case kFBTimeMode24Frames:
-      return 24.0;
+      return {24, 1, 24.0};
     default:
-      return fbhost::detail::S().fps;
+      return fbhost::detail::S().rate;
   }
 }
 
@@ -51,14 +54,40 @@ kLongLong SaturateToLongLong(long double pValue) {
   return static_cast<kLongLong>(pValue);
 }
 
+kLongLong SaturateToLongLong(Wide pValue) {
+  if (pValue > std::numeric_limits<kLongLong>::max()) return std::numeric_limits<kLongLong>::max();
+  if (pValue < std::numeric_limits<kLongLong>::min()) return std::numeric_limits<kLongLong>::min();
+  return static_cast<kLongLong>(pValue);
+}
+
 int SaturateToInt(long double pValue) {
   if (pValue >= std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
   if (pValue <= std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
   return static_cast<int>(pValue);
 }
 
-// Index of the last frame starting at or before pTicks. Frame starts are
-// SetFrame's rounded ticks, so the estimate is checked against them.
+Wide FloorDiv(Wide pNumerator, Wide pDenominator) {
+  Wide lQuotient = pNumerator / pDenominator;
+  if (pNumerator % pDenominator != 0 && pNumerator < 0) --lQuotient;
+  return lQuotient;
+}
+
+// At a rate that is an exact fraction, frame F starts on the last tick at or
+// before its exact time F * den / num seconds: a time rounded to the nearest
+// tick from a frame's exact time is never counted a frame early. The products
+// fit 128 bits for any 64-bit frame or tick (SetFrameRate bounds num).
+Wide ExactFrameStart(Wide pFrame, const Rate& pRate) {
+  return FloorDiv(pFrame * FBTime::kTicksPerSecond * pRate.den, pRate.num);
+}
+
+// The last frame starting at or before pTicks: F * T * den < (pTicks + 1) * num.
+Wide ExactFrameAt(Wide pTicks, const Rate& pRate) {
+  return FloorDiv((pTicks + 1) * pRate.num - 1,
+                  static_cast<Wide>(FBTime::kTicksPerSecond) * pRate.den);
+}
+
+// Other rates: index of the last frame starting at or before pTicks. Frame
+// starts are SetFrame's rounded ticks, so the estimate is checked against them.
 long double FloorFrame(long double pTicks, double pRate) {
   auto lStart = [pRate](long double pFrame) {
     return std::round(pFrame * FBTime::kTicksPerSecond / pRate);
@@ -72,14 +101,29 @@ long double FloorFrame(long double pTicks, double pRate) {
   return lFrame;
 }
 
+// The frame count a 29.97 drop-frame timecode shows: numbers 0 and 1 are
+// skipped at every minute but every tenth.
+Wide DropFrameLabel(Wide pFrame) {
+  const Wide lTens = pFrame / 17982;
+  const Wide lRest = pFrame % 17982;
+  return pFrame + 18 * lTens + (lRest > 1 ? 2 * ((lRest - 2) / 1798) : 0);
+}
+
 }  // namespace
 
 kLongLong FBTime::GetFrame(FBTimeMode pTimeMode) const {
-  return SaturateToLongLong(FloorFrame(static_cast<long double>(mTime), RateOf(pTimeMode)));
+  const Rate lRate = RateOf(pTimeMode);
+  if (lRate.den > 0) return SaturateToLongLong(ExactFrameAt(mTime, lRate));
+  return SaturateToLongLong(FloorFrame(static_cast<long double>(mTime), lRate.value));
 }
 
 void FBTime::SetFrame(kLongLong pFrame, FBTimeMode pTimeMode) {
-  const long double lTicks = static_cast<long double>(pFrame) * kTicksPerSecond / RateOf(pTimeMode);
+  const Rate lRate = RateOf(pTimeMode);
+  if (lRate.den > 0) {
+    mTime = SaturateToLongLong(ExactFrameStart(pFrame, lRate));
+    return;
+  }
+  const long double lTicks = static_cast<long double>(pFrame) * kTicksPerSecond / lRate.value;
   mTime = SaturateToLongLong(std::round(lTicks));
 }
 
@@ -89,9 +133,21 @@ bool FBTime::GetTime(int& pHour, int& pMinute, int& pSecond, int& pFrame, int& p
   const bool lNegative = mTime < 0;
   const unsigned long long lTicks = lNegative ? 0ULL - static_cast<unsigned long long>(mTime)
                                               : static_cast<unsigned long long>(mTime);
-  const unsigned long long lSeconds = lTicks / kTicksPerSecond;
   const unsigned long long lRemainder = lTicks % kTicksPerSecond;
-  const long double lFrame = FloorFrame(static_cast<long double>(lRemainder), RateOf(pTimeMode));
+  unsigned long long lSeconds = lTicks / kTicksPerSecond;
+  long double lFrame = 0.0L;
+  const Rate lRate = RateOf(pTimeMode);
+  if (lRate.den > 0) {
+    // Timecode fields: the frame count split at the nominal rate, so at an
+    // NTSC rate a timecode second is 30 (24, 48, 60) frames, not a clock second.
+    const Wide lNominal = (lRate.num + lRate.den - 1) / lRate.den;
+    Wide lCount = ExactFrameAt(static_cast<Wide>(lTicks), lRate);
+    if (pTimeMode == kFBTimeMode2997Frames_Drop) lCount = DropFrameLabel(lCount);
+    lSeconds = static_cast<unsigned long long>(lCount / lNominal);
+    lFrame = static_cast<long double>(lCount % lNominal);
+  } else {
+    lFrame = FloorFrame(static_cast<long double>(lRemainder), lRate.value);
+  }
   const int lSign = lNegative ? -1 : 1;
   pHour = lSign * SaturateToInt(static_cast<long double>(lSeconds / 3600ULL));
   pMinute = lSign * static_cast<int>((lSeconds / 60ULL) % 60ULL);

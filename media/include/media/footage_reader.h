@@ -3,9 +3,11 @@
 // pattern, frame by frame in order, as RGBA pictures with their presentation
 // times and timecodes. Memory stays bounded whatever the clip's length.
 
+#include <media/audio_packets.h>
 #include <media/timecode.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,17 +20,34 @@ struct RowSpan {
   int count = 0;
 };
 
-// One decoded frame, converted to RGBA 8-bit as a player shows it (the
-// colour matrix and range the stream declares; BT.709 limited range for HD
-// YUV that declares none), top row first unless asked otherwise, rows packed
-// (stride = 4 * width).
+// Frames of a sequence that did not come out: no file, or one that does not read.
+struct MissingFrames {
+  long long first = 0;
+  long long last = 0;
+  std::string why;
+};
+
+// One decoded frame, converted to RGBA 8-bit as a player shows it: the colour
+// matrix and range the stream declares (BT.709 limited range for HD YUV that
+// declares none), square pixels at the display aspect, turned upright. Top row
+// first unless asked otherwise, rows packed (stride = 4 * width).
 struct FootageFrame {
-  long long number = 0;  // the footage's own: a sequence's file number, a movie's index from 0
-  double seconds = 0.0;  // presentation time counted from the footage's first frame
-  Timecode timecode;     // of this frame, from the origin the reader settled on
+  // The footage's own: a sequence's file number, a movie's frame counted from
+  // its first by presentation time (a gap in time is a gap in numbers).
+  long long number = 0;
+  double seconds = 0.0;    // presentation time counted from the footage's first frame
+  long long pts = 0;       // the same, in the reader's time base
+  long long duration = 0;  // in the reader's time base
+  Timecode timecode;       // of this frame, from the origin the reader settled on
+  bool damaged = false;    // its data was corrupt or did not decode cleanly
   int width = 0;
   int height = 0;
   std::vector<uint8_t> rgba;
+  // With FootageOptions::audio: the audio packets read since the last frame
+  // (appended to what the frame already holds; the caller clears them).
+  AudioPackets audio;
+  // A sequence's frames missing just before this one.
+  std::vector<MissingFrames> missing;
 
   // With FootageOptions::keepPicture, for 8-bit 4:2:0 YUV footage: the
   // decoded picture itself (the Y, U and V planes, rows packed), the matrix
@@ -51,7 +70,16 @@ struct FootageOptions {
   // the rows SetExactRows names: for a caller that puts its own drawing back
   // into the footage's own pixels and needs exact RGB only where it draws.
   bool keepPicture = false;
+  // An image sequence's rate; 0 for 24 fps, the film rate. Movies keep their own.
+  int sequenceRateNumerator = 0;
+  int sequenceRateDenominator = 1;
+  // Keep the audio packets read, for a movie that copies or re-encodes them.
+  bool audio = false;
+  // Told of what is wrong but does not stop the read: a damaged frame.
+  std::function<void(const std::string&)> warn;
 };
+
+enum class FieldOrder { kProgressive, kTopFirst, kBottomFirst };
 
 // How the footage declares its pictures' colour, for output tagged the same way.
 struct ColourTags {
@@ -72,15 +100,29 @@ class FootageReader {
   FootageReader& operator=(const FootageReader&) = delete;
 
   const std::string& Path() const;  // as given, for messages
+  bool IsSequence() const;
+  // The picture as shown: square pixels, upright.
   int Width() const;
   int Height() const;
+  FieldOrder Fields() const;
+  // Frames' pts and duration count in this.
+  int TimeBaseNumerator() const;
+  int TimeBaseDenominator() const;
   // The frame rate as a fraction (30000/1001 for 29.97).
   int RateNumerator() const;
   int RateDenominator() const;
   double FramesPerSecond() const;
   long long FirstNumber() const;  // the first frame's number
-  // How many frames the container says it holds; -1 when it does not say.
+  // How many frames the footage declares, from its first number to its last
+  // (a sequence's gaps included); -1 when it does not say.
   long long FrameCountHint() const;
+  // Whether pPath is one of the footage's own files.
+  bool HoldsFile(const std::string& pPath) const;
+  // Its audio streams, in the order AudioPackets counts them (with FootageOptions::audio).
+  std::vector<AudioStreamInfo> AudioStreams() const;
+  // Frames numbered before pNumber are passed over, without decoding where the
+  // footage allows; their audio is still read.
+  void SkipBefore(long long pNumber);
 
   // The origin settled on (never kAuto), and the first frame's timecode.
   TimecodeOrigin Origin() const;

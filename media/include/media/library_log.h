@@ -1,9 +1,11 @@
 #pragma once
-// FFmpeg's libraries print their own notes on standard error (an encoder's
-// settings, a muxer's remarks); a command-line program wants their errors only.
+// FFmpeg's libraries print their own notes on standard error (a demuxer's
+// complaints, an encoder's settings). A command-line program says what went
+// wrong in its own words, so they are shown only when asked for.
 
 namespace media {
 
-void ShowLibraryErrorsOnly();
+// pVerbose: FFmpeg's warnings and errors on standard error; otherwise nothing.
+void SetLibraryLog(bool pVerbose);
 
 }  // namespace media

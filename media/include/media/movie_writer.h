@@ -1,10 +1,12 @@
 #pragma once
 // Writes a movie (MOV, MP4 or MKV by the output's extension) from RGBA
-// frames: encoded with libx264, ProRes 422 HQ or FFV1, tagged with its colour,
-// with a timecode track (MOV, MP4) and the footage's audio streams copied
-// without re-encoding. Written to a temporary file in the output's folder and
+// frames, each at its own presentation time: encoded with libx264, ProRes 422
+// HQ or FFV1, tagged with its colour and field order, with a timecode track
+// (MOV, MP4) and the footage's sound, copied where the container holds it or
+// encoded to AAC. Written to a temporary file in the output's folder and
 // renamed into place only when complete.
 
+#include <media/audio_packets.h>
 #include <media/footage_reader.h>
 #include <media/timecode.h>
 
@@ -16,6 +18,14 @@
 namespace media {
 
 enum class VideoCodec { kH264, kProRes, kFfv1 };
+
+// What happens to the footage's sound: copied where the container holds its
+// codec and encoded to AAC where not (kAuto), always copied (refused where the
+// container cannot hold it), always AAC, or left out.
+enum class AudioMode { kAuto, kCopy, kAac, kNone };
+
+// "copy", "aac", "none"; false for any other text.
+bool ParseAudioMode(const std::string& pText, AudioMode* pMode);
 
 // "h264", "prores", "ffv1"; false for any other text.
 bool ParseVideoCodec(const std::string& pText, VideoCodec* pCodec);
@@ -31,12 +41,17 @@ struct MovieOptions {
   int height = 0;
   int rateNumerator = 25;
   int rateDenominator = 1;
-  Timecode firstTimecode;  // of the first frame written; unset (nominalRate 0) for none
-  ColourTags colour;       // the footage's; unspecified ones become BT.709 (limited range)
-  // Audio: every audio stream of this file is copied, cut to the time the
-  // frames written span, from audioStartSeconds (the first frame's
-  // presentation time in that file). Empty for none.
-  std::string audioSource;
+  // Frames' times count in this; 0 for one frame's time at the rate.
+  int timeBaseNumerator = 0;
+  int timeBaseDenominator = 0;
+  FieldOrder fields = FieldOrder::kProgressive;
+  Timecode firstTimecode;   // of the first frame written; unset (nominalRate 0) for none
+  ColourTags colour;        // the footage's; unspecified ones become BT.709 (limited range)
+  std::string footagePath;  // never written over
+  // The footage's sound, cut to the time the frames written span. Its clock
+  // is the frames': audioStartSeconds is the first frame's time on it.
+  std::vector<AudioStreamInfo> audio;
+  AudioMode audioMode = AudioMode::kAuto;
   double audioStartSeconds = 0.0;
 };
 
@@ -49,16 +64,24 @@ class MovieWriter {
   MovieWriter(const MovieWriter&) = delete;
   MovieWriter& operator=(const MovieWriter&) = delete;
 
+  // What was decided on opening that the user should hear of (sound re-encoded).
+  const std::vector<std::string>& Notes() const;
+
   // One frame of width x height RGBA pixels, pStride bytes from one row to the
   // next; pBottomUp when the first row in memory is the picture's bottom (as
-  // OpenGL reads back). Frames are written at the movie's rate, one after another.
-  bool Write(const uint8_t* pRgba, int pStride, bool pBottomUp, std::string* pError);
+  // OpenGL reads back). pPts and pDuration are the frame's time on the
+  // footage's clock, in the time base; the movie starts at the first frame's.
+  bool Write(const uint8_t* pRgba, int pStride, bool pBottomUp, long long pPts, long long pDuration,
+             std::string* pError);
+  // Sound read with the frames, on the same clock.
+  void TakeAudio(AudioPackets&& pPackets);
   // The same, drawn over a frame of footage: where the footage's own 4:2:0
   // picture is kept and matches the movie's pixels, size, matrix and range, only
   // the rows pDrawn names (with a few rows' margin) are converted from RGBA;
   // every other row is the footage's, untouched. Otherwise as Write.
   bool WriteOver(const FootageFrame& pFootage, const std::vector<RowSpan>& pDrawn,
-                 const uint8_t* pRgba, int pStride, bool pBottomUp, std::string* pError);
+                 const uint8_t* pRgba, int pStride, bool pBottomUp, long long pPts,
+                 long long pDuration, std::string* pError);
   // Whether WriteOver takes the rows it is not told of from this footage frame.
   bool KeepsFootage(const FootageFrame& pFootage) const;
   // Flushes the encoder, writes the rest of the audio, closes the file and

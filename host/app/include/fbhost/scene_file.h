@@ -70,6 +70,9 @@ struct SceneDescription {
     std::string object = "Footage";
     std::string timecode = "auto";  // auto, track, ltc or none
     int ltcChannel = 0;
+    // An image sequence's rate ("rate"); 0 when the entry gives none.
+    int rateNumerator = 0;
+    int rateDenominator = 1;
   };
   struct Background {
     BackgroundKind kind = BackgroundKind::kNeutralPlate;
@@ -100,6 +103,11 @@ struct SceneDescription {
 
 // The property of the footage's source object that holds the frame's timecode.
 extern const char* const kFootageTimecodeProperty;  // "Timecode"
+// A frame rate as a footage entry or a command line gives it: "24", "23.976"
+// (the NTSC rates become n*1000/1001), "30000/1001". False unless it is from 1
+// to 1000 frames a second.
+bool ParseFrameRate(const std::string& pText, int* pNumerator, int* pDenominator);
+
 // The timecode origins a footage entry may name.
 bool IsFootageTimecodeOrigin(const std::string& pText);
 

@@ -27,8 +27,13 @@ struct RegisteredClass {
 };
 
 // Scene state. Every FBSystem, FBPlayerControl and FBRenderer shows this.
-void SetFrameRate(double pFramesPerSecond);  // refused (kept) when not finite or <= 0
-double FrameRate();
+// Refused (kept) when not finite or <= 0. 23.976, 29.97, 47.952 and 59.94 (to
+// within 0.005 %) mean the exact NTSC rates 24000/1001,
+// 30000/1001, 48000/1001 and 60000/1001, as the host's NTSC time modes do.
+void SetFrameRate(double pFramesPerSecond);
+double FrameRate();  // 30000/1001 for 29.97
+// The rate as an exact fraction (whole rates over 1); false for other rates.
+bool FrameRateFraction(long long& pNumerator, long long& pDenominator);
 void SetLocalTime(FBTime pTime);
 FBTime LocalTime();
 void SetSystemTime(FBTime pTime);
