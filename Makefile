@@ -26,13 +26,16 @@ DEPS_QT := $(if $(filter 6,$(QT)),qt6)
 all: build
 
 deps-run:
-	bash scripts/install-deps run $(DEPS_QT)
+	@bash scripts/install-deps run $(DEPS_QT)
 
 deps:
 	bash scripts/install-deps test $(DEPS_QT)
 
 configure-run: deps-run
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXAHUD_QT_MAJOR=$(QT)
+	@mkdir -p $(BUILD)
+	@echo "make run: configuring and building in $(BUILD) (log: $(BUILD)/make-run.log)"
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXAHUD_QT_MAJOR=$(QT) \
+	  >$(BUILD)/make-run.log 2>&1 || { cat $(BUILD)/make-run.log; exit 1; }
 
 configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXAHUD_QT_MAJOR=$(QT)
@@ -40,10 +43,12 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
-# The preview and the plug-in it loads, nothing else.
+# The preview and the plug-in it loads, nothing else; quiet unless something fails.
 run: configure-run
-	cmake --build $(BUILD) -j$(JOBS) --target vexahud-preview
-	$(BUILD)/bin/vexahud-preview -o hud.png
+	@cmake --build $(BUILD) -j$(JOBS) --target vexahud-preview >>$(BUILD)/make-run.log 2>&1 \
+	  || { cat $(BUILD)/make-run.log; exit 1; }
+	@$(BUILD)/bin/vexahud-preview -o hud.png
+	@echo "make run: wrote $(CURDIR)/hud.png"
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)

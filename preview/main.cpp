@@ -412,6 +412,9 @@ int main(int argc, char** argv) {
         if (!lOptions.audio.empty())
           media::ParseAudioMode(lOptions.audio, &lSettings.options.audioMode);
         lSettings.withAudio = lSettings.options.audioMode != media::AudioMode::kNone;
+        if (!media::CanTakeAudio(lOptions.output, lSettings.options.audio,
+                                 lSettings.options.audioMode, &lError))
+          return Complain(kBadInput, lError);
       } else {
         RateFraction(lScene.FrameRate(), &lSettings.options.rateNumerator,
                      &lSettings.options.rateDenominator);

@@ -125,6 +125,22 @@ bool ParseVideoCodec(const std::string& pText, VideoCodec* pCodec) {
 
 bool IsMoviePath(const std::string& pPath) { return MuxerName(pPath) != nullptr; }
 
+bool CanTakeAudio(const std::string& pPath, const std::vector<AudioStreamInfo>& pStreams,
+                  AudioMode pMode, std::string* pError) {
+  const char* muxer = MuxerName(pPath);
+  const AVOutputFormat* format = muxer ? av_guess_format(muxer, nullptr, nullptr) : nullptr;
+  if (!format || pMode != AudioMode::kCopy) return true;
+  for (const AudioStreamInfo& stream : pStreams) {
+    if (!ContainerTakes(format, stream.parameters->codec_id)) {
+      *pError = pPath + ": the footage's sound (" + avcodec_get_name(stream.parameters->codec_id) +
+                ") cannot be copied into " + format->long_name +
+                "; use --audio aac, or another container";
+      return false;
+    }
+  }
+  return true;
+}
+
 bool ParseAudioMode(const std::string& pText, AudioMode* pMode) {
   if (pText == "copy") {
     *pMode = AudioMode::kCopy;

@@ -33,6 +33,11 @@ bool ParseVideoCodec(const std::string& pText, VideoCodec* pCodec);
 // Whether a path names a movie this writer makes (.mov, .mp4, .mkv, any case).
 bool IsMoviePath(const std::string& pPath);
 
+// Whether the movie at pPath can take the sound as pMode asks; pError says
+// why not (a codec its container cannot hold, with kCopy).
+bool CanTakeAudio(const std::string& pPath, const std::vector<AudioStreamInfo>& pStreams,
+                  AudioMode pMode, std::string* pError);
+
 struct MovieOptions {
   std::string path;  // the output; never the footage's path
   VideoCodec codec = VideoCodec::kH264;
