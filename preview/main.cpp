@@ -154,11 +154,13 @@ void RateFraction(double pFps, int* pNumerator, int* pDenominator) {
 std::string DescribeOrigin(const media::FootageReader& pFootage) {
   switch (pFootage.Origin()) {
     case media::TimecodeOrigin::kTrack:
-      return "timecode from its timecode track, first frame " + pFootage.FirstTimecode().ToString();
     case media::TimecodeOrigin::kLtc:
-      return "timecode from LTC, first frame " + pFootage.FirstTimecode().ToString();
+      return "timecode from " + pFootage.OriginDetail() + ", first frame " +
+             pFootage.FirstTimecode().ToString();
     default:
-      return "no timecode: its own time from " + pFootage.FirstTimecode().ToString();
+      return (pFootage.OriginDetail().empty() ? std::string("no timecode")
+                                              : pFootage.OriginDetail()) +
+             ": its own time from " + pFootage.FirstTimecode().ToString();
   }
 }
 

@@ -295,7 +295,7 @@ RenderResult RenderFrames(const RenderRun& pRun) {
       lOut->seconds = lFootage->seconds;
       lOut->pts = lFootage->pts;
       lOut->duration = lFootage->duration;
-      lOut->timecode = lFootage->timecode;
+      lOut->timecode = lFootage->trackTimecode;
       lOut->audio = std::move(lFootage->audio);
     } else {
       lScene.SetFrame(lNext);

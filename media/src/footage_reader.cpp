@@ -35,8 +35,10 @@ constexpr int kExactFlags = SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT
 // Conversions kept for bands of rows, one for each height.
 constexpr size_t kMostBandScalers = 16;
 
-// Audio looked at before reading, for LTC when the origin is "auto" or "ltc".
-constexpr double kLtcProbeSeconds = 5.0;
+// A frame's LTC is the LTC frame spanning its start, asked for this far in,
+// so that where the two start together, a sample's jitter in where libltc
+// places the LTC frame's start cannot give the frame before.
+constexpr double kLtcIntoFrameSeconds = 0.002;
 
 // How far the read runs ahead of the picture for the sound that goes with it:
 // packets waiting for the video decoder, and seconds of media.
@@ -159,7 +161,7 @@ struct FootageReader::Impl {
   std::vector<double> audioReached;  // by audio stream: seconds read to, the file's time
   std::unique_ptr<LtcReader> ltc;
   int ltcStream = -1;  // stream index
-  int ltcChannel = 0;
+  std::string originDetail;
 
   // An image sequence: each file its own demuxer and decoder.
   bool sequence = false;
@@ -235,13 +237,13 @@ struct FootageReader::Impl {
   // Reads on until the sound (and the LTC) of the time up to pSeconds (the
   // file's) is in, within bounds.
   void ReadAheadTo(double pSeconds) {
-    const double ltcNeeded = pSeconds + SecondsPerFrame();
+    const double ltcNeeded = pSeconds + kLtcIntoFrameSeconds;
     for (;;) {
       bool enough = true;
       if (options.audio) {
         for (double reached : audioReached) enough = enough && reached >= pSeconds;
       }
-      if (ltc) enough = enough && ltc->DecodedUntil() >= ltcNeeded;
+      if (ltc) enough = enough && ltc->Settled(ltcNeeded);
       if (enough || videoPackets.size() >= kMostPacketsAhead) return;
       if (!videoPackets.empty()) {
         const AVPacket* lLast = videoPackets.back();
@@ -304,13 +306,51 @@ struct FootageReader::Impl {
     return index > lastIndex ? index : lastIndex + 1;
   }
 
-  bool TimecodeOf(long long pIndex, double pSeconds, Timecode* pTimecode) {
+  // The frame's timecode, and the same counted at the footage's rate for a
+  // movie's track.
+  bool TimecodeOf(long long pIndex, double pSeconds, Timecode* pTimecode, Timecode* pTrack) {
     if (origin != TimecodeOrigin::kLtc) {
       *pTimecode = counter.At(pIndex);
+      *pTrack = *pTimecode;
       return true;
     }
-    // The LTC frame running at the video frame's midpoint.
-    return ltc->At(firstSeconds + pSeconds + 0.5 * SecondsPerFrame(), pTimecode);
+    const double at = firstSeconds + pSeconds + kLtcIntoFrameSeconds;
+    double start = at;
+    bool counted = false;
+    if (!ltc->At(at, pTimecode, &start, &counted)) return false;
+    *pTrack = *pTimecode;
+    const int nominal = static_cast<int>(std::lround(av_q2d(rate)));
+    if (pTimecode->nominalRate != nominal && pTimecode->nominalRate > 0) {
+      // LTC at another rate: the time it tells, in its own frames and the
+      // part of one run by the frame's start, at the footage's rate.
+      const Timecode& code = *pTimecode;
+      const double realRate =
+          code.dropFrame ? code.nominalRate * 1000.0 / 1001.0 : code.nominalRate;
+      const long long ltcFrames =
+          ((code.hours * 60LL + code.minutes) * 60 + code.seconds) * code.nominalRate + code.frames;
+      const double seconds =
+          (ltcFrames + (at - kLtcIntoFrameSeconds - start) * realRate) / code.nominalRate;
+      TimecodeCounter ours;
+      if (ours.InitFromFields(0, 0, 0, 0, false, AVRational{nominal, 1})) {
+        *pTrack = ours.At(std::llround(seconds * nominal));
+      }
+    }
+    return true;
+  }
+
+  // Spans of frames whose LTC was counted, not read, named.
+  void TellCountedLtc() {
+    if (!ltc) return;
+    for (const LtcSpan& span : ltc->TakeCountedSpans()) {
+      const auto frameAt = [&](double pSeconds) {
+        return std::llround((pSeconds - kLtcIntoFrameSeconds - firstSeconds) / SecondsPerFrame());
+      };
+      const long long from = frameAt(span.start), to = frameAt(span.end);
+      Warn(Path() + ": LTC counted on, not read, for " +
+           (from == to ? "frame " + std::to_string(from)
+                       : "frames " + std::to_string(from) + " to " + std::to_string(to)) +
+           " (no LTC that runs true there)");
+    }
   }
 
   void FreeBandScalers() {
@@ -581,6 +621,7 @@ bool FootageReader::Impl::SettleTimecode(std::string* pError) {
     const std::string text = TrackTimecodeText();
     if (!text.empty() && counter.InitFromString(text, rate)) {
       origin = TimecodeOrigin::kTrack;
+      originDetail = "its timecode track";
     } else if (asked == TimecodeOrigin::kTrack) {
       *pError = Path() + ": " +
                 (text.empty() ? std::string("carries no timecode track")
@@ -591,26 +632,26 @@ bool FootageReader::Impl::SettleTimecode(std::string* pError) {
   if (origin != TimecodeOrigin::kTrack &&
       (asked == TimecodeOrigin::kLtc || asked == TimecodeOrigin::kAuto)) {
     std::string why;
-    int streamOrdinal = -1, channel = 0;
-    const bool found = !sequence && ProbeLtc(Path(), options.ltcChannel, kLtcProbeSeconds,
-                                             av_q2d(rate), &streamOrdinal, &channel, &why);
+    LtcFound found;
+    const bool any = !sequence && FindLtc(Path(), options.ltcChannel, av_q2d(rate), &found, &why);
     if (sequence) why = "an image sequence has no audio";
-    for (unsigned i = 0; found && i < format->nb_streams && ltcStream < 0; ++i) {
-      if (audioOrdinal[i] != streamOrdinal) continue;
+    for (unsigned i = 0; any && i < format->nb_streams && ltcStream < 0; ++i) {
+      if (audioOrdinal[i] != found.stream) continue;
       const AVStream* lStream = format->streams[i];
       ltc = LtcReader::Create(lStream->codecpar, lStream->time_base.num, lStream->time_base.den,
-                              channel, av_q2d(rate), &why);
-      if (ltc) {
-        ltcStream = static_cast<int>(i);
-        ltcChannel = channel;
-      }
+                              found.channel, av_q2d(rate), &found.first, &why);
+      if (ltc) ltcStream = static_cast<int>(i);
     }
     if (ltc) {
       origin = TimecodeOrigin::kLtc;
+      originDetail = "LTC on audio channel " + std::to_string(found.overall) + " (stream " +
+                     std::to_string(found.stream) + ", channel " + std::to_string(found.channel) +
+                     ")";
     } else if (asked == TimecodeOrigin::kLtc) {
-      *pError = Path() + ": no LTC decodes from audio channel " +
-                std::to_string(options.ltcChannel) + ": " + why;
+      *pError = Path() + ": no LTC to read: " + why;
       return false;
+    } else {
+      originDetail = "no timecode track, and no LTC (" + why + ")";
     }
   }
   if (origin != TimecodeOrigin::kTrack && origin != TimecodeOrigin::kLtc) {
@@ -702,7 +743,8 @@ std::string FootageReader::Impl::OpenMovie() {
     countHint = stream->nb_frames;
   }
   ReadAheadTo(firstSeconds + SecondsPerFrame());
-  if (!TimecodeOf(0, 0.0, &firstTimecode)) return path + ": no LTC at its first frame";
+  Timecode track;
+  if (!TimecodeOf(0, 0.0, &firstTimecode, &track)) return path + ": no LTC at its first frame";
   return "";
 }
 
@@ -842,6 +884,7 @@ long long FootageReader::FirstNumber() const {
 }
 long long FootageReader::FrameCountHint() const { return mImpl->countHint; }
 TimecodeOrigin FootageReader::Origin() const { return mImpl->origin; }
+const std::string& FootageReader::OriginDetail() const { return mImpl->originDetail; }
 const Timecode& FootageReader::FirstTimecode() const { return mImpl->firstTimecode; }
 
 ColourTags FootageReader::Colour() const {
@@ -925,6 +968,7 @@ bool FootageReader::Impl::NextSequence(FootageFrame* pFrame, std::string* pError
   pFrame->seconds = static_cast<double>(index) * rate.den / rate.num;
   pFrame->damaged = false;
   pFrame->timecode = counter.At(index);
+  pFrame->trackTimecode = pFrame->timecode;
   return true;
 }
 
@@ -935,6 +979,7 @@ bool FootageReader::Impl::NextMovie(FootageFrame* pFrame, std::string* pError) {
       if (breakReason.empty() && countHint > 0 && lastIndex + 1 < countHint - 1) {
         breakReason = "it declares " + std::to_string(countHint) + " frames";
       }
+      TellCountedLtc();
       if (!breakReason.empty()) {
         endError = Path() + ": breaks off after frame " + std::to_string(lastIndex) +
                    ", the last good frame (" + breakReason + ")";
@@ -983,7 +1028,11 @@ bool FootageReader::Impl::NextMovie(FootageFrame* pFrame, std::string* pError) {
     pFrame->damaged = damaged;
     pFrame->missing.clear();
     HandAudio(pFrame);
-    if (!TimecodeOf(index, seconds, &pFrame->timecode)) pFrame->timecode = Timecode();
+    if (!TimecodeOf(index, seconds, &pFrame->timecode, &pFrame->trackTimecode)) {
+      pFrame->timecode = Timecode();
+      pFrame->trackTimecode = Timecode();
+    }
+    TellCountedLtc();
     return true;
   }
 }

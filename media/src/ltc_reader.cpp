@@ -2,151 +2,147 @@
 
 #include <algorithm>
 #include <cmath>
-#include <deque>
 #include <limits>
 #include <vector>
 
 #include "footage_timecode.h"
+#include "ltc_conditioner.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
 #include <libswresample/swresample.h>
-#include <ltc.h>
 }
 
 namespace media {
 namespace {
 
-// LTC frames libltc holds between reads; audio is written to it a quarter second at a time.
-constexpr int kQueueFrames = 32;
-
-struct DecodedLtc {
-  double start = 0.0;  // seconds from time zero
-  double end = 0.0;
-  LTCFrame frame{};
-};
-
-}  // namespace
-
-struct LtcReader::Impl {
-  AVCodecContext* decoder = nullptr;
-  SwrContext* resampler = nullptr;
-  AVFrame* frame = nullptr;
-  LTCDecoder* ltc = nullptr;
-  AVRational timeBase{1, 1};
-  int channel = 0;
-  int sampleRate = 0;
-  int resamplerFormat = -1;
-  int resamplerRate = 0;
-  AVChannelLayout resamplerLayout{};
-  std::vector<float> samples;
-  std::vector<uint8_t*> planes;
-  double decodedUntil = -std::numeric_limits<double>::infinity();
-  bool ended = false;
-  long long decoded = 0;
-  int ltcFps = 0;
-  std::deque<DecodedLtc> frames;
-
-  ~Impl() {
-    if (ltc) ltc_decoder_free(ltc);
-    swr_free(&resampler);
-    av_channel_layout_uninit(&resamplerLayout);
-    av_frame_free(&frame);
-    avcodec_free_context(&decoder);
+// One channel's samples from decoded audio frames of any sample format, as floats.
+class ChannelSamples {
+ public:
+  ~ChannelSamples() {
+    swr_free(&mResampler);
+    av_channel_layout_uninit(&mLayout);
+  }
+  // Every channel of pFrame as planar floats; null when it cannot be converted.
+  const float* Channel(const AVFrame* pFrame, int pChannel, int* pCount) {
+    const int channels = pFrame->ch_layout.nb_channels;
+    if (pChannel >= channels || pFrame->nb_samples <= 0 || !Ready(pFrame)) return nullptr;
+    const int count = pFrame->nb_samples;
+    mSamples.resize(static_cast<size_t>(channels) * count);
+    mPlanes.resize(channels);
+    for (int c = 0; c < channels; ++c) {
+      mPlanes[c] = reinterpret_cast<uint8_t*>(mSamples.data() + static_cast<size_t>(c) * count);
+    }
+    *pCount = swr_convert(mResampler, mPlanes.data(), count,
+                          const_cast<const uint8_t**>(pFrame->extended_data), count);
+    return *pCount > 0 ? reinterpret_cast<const float*>(mPlanes[pChannel]) : nullptr;
   }
 
-  void Receive() {
-    while (avcodec_receive_frame(decoder, frame) == 0) {
-      Write();
-      av_frame_unref(frame);
+ private:
+  bool Ready(const AVFrame* pFrame) {
+    if (pFrame->format == mFormat && pFrame->sample_rate == mRate &&
+        av_channel_layout_compare(&pFrame->ch_layout, &mLayout) == 0) {
+      return mResampler != nullptr;
     }
-  }
-
-  bool Resampler() {
-    if (frame->format == resamplerFormat && frame->sample_rate == resamplerRate &&
-        av_channel_layout_compare(&frame->ch_layout, &resamplerLayout) == 0) {
-      return resampler != nullptr;
-    }
-    swr_free(&resampler);
-    av_channel_layout_uninit(&resamplerLayout);
-    resamplerFormat = frame->format;
-    resamplerRate = frame->sample_rate;
-    if (swr_alloc_set_opts2(&resampler, &frame->ch_layout, AV_SAMPLE_FMT_FLTP, frame->sample_rate,
-                            &frame->ch_layout, static_cast<AVSampleFormat>(frame->format),
-                            frame->sample_rate, 0, nullptr) < 0 ||
-        swr_init(resampler) < 0 ||
-        av_channel_layout_copy(&resamplerLayout, &frame->ch_layout) < 0) {
-      swr_free(&resampler);
+    swr_free(&mResampler);
+    av_channel_layout_uninit(&mLayout);
+    mFormat = pFrame->format;
+    mRate = pFrame->sample_rate;
+    // Planar float, the same rate: no more than a change of sample format.
+    AVChannelLayout* layout = const_cast<AVChannelLayout*>(&pFrame->ch_layout);
+    if (swr_alloc_set_opts2(&mResampler, layout, AV_SAMPLE_FMT_FLTP, pFrame->sample_rate, layout,
+                            static_cast<AVSampleFormat>(pFrame->format), pFrame->sample_rate, 0,
+                            nullptr) < 0 ||
+        swr_init(mResampler) < 0 || av_channel_layout_copy(&mLayout, &pFrame->ch_layout) < 0) {
+      swr_free(&mResampler);
       return false;
     }
     return true;
   }
 
-  // One decoded audio frame into libltc, placed by its own timestamp, so a
-  // gap in the sound does not shift the LTC after it.
-  void Write() {
-    const int channels = frame->ch_layout.nb_channels;
-    const int count = frame->nb_samples;
-    if (channel >= channels || count <= 0 || frame->sample_rate != sampleRate || !Resampler())
-      return;
-    const int64_t pts = frame->best_effort_timestamp;
-    const double start = pts != AV_NOPTS_VALUE         ? pts * av_q2d(timeBase)
-                         : std::isfinite(decodedUntil) ? decodedUntil
-                                                       : 0.0;
-    samples.resize(static_cast<size_t>(channels) * count);
-    planes.resize(channels);
-    for (int c = 0; c < channels; ++c) {
-      planes[c] = reinterpret_cast<uint8_t*>(samples.data() + static_cast<size_t>(c) * count);
-    }
-    const int converted = swr_convert(resampler, planes.data(), count,
-                                      const_cast<const uint8_t**>(frame->extended_data), count);
-    if (converted <= 0) return;
-    const ltc_off_t position = std::llround(start * sampleRate);
-    float* channelSamples = reinterpret_cast<float*>(planes[channel]);
-    // In slices shorter than libltc's queue, however long the audio frame.
-    for (int done = 0; done < converted;) {
-      const int slice = std::min(converted - done, sampleRate / 4 + 1);
-      ltc_decoder_write_float(ltc, channelSamples + done, slice, position + done);
-      done += slice;
-      TakeDecoded();
-    }
-    decodedUntil = std::max(decodedUntil, start + static_cast<double>(converted) / sampleRate);
-  }
+  SwrContext* mResampler = nullptr;
+  int mFormat = -1;
+  int mRate = 0;
+  AVChannelLayout mLayout{};
+  std::vector<float> mSamples;
+  std::vector<uint8_t*> mPlanes;
+};
 
-  void TakeDecoded() {
-    LTCFrameExt lDecoded;
-    while (ltc_decoder_read(ltc, &lDecoded)) {
-      if (lDecoded.reverse || lDecoded.off_end <= lDecoded.off_start) continue;
-      DecodedLtc entry;
-      entry.start = static_cast<double>(lDecoded.off_start) / sampleRate;
-      entry.end = static_cast<double>(lDecoded.off_end + 1) / sampleRate;
-      entry.frame = lDecoded.ltc;
-      if (ltcFps == 0) {
-        // LTC does not carry its rate: the nearest standard one to the frame's length.
-        const double fps = 1.0 / (entry.end - entry.start);
-        ltcFps = 30;
-        for (int candidate : {24, 25}) {
-          if (std::fabs(fps - candidate) < std::fabs(fps - ltcFps)) ltcFps = candidate;
-        }
-      }
-      ++decoded;
-      frames.push_back(entry);
+// An audio stream's decoder, its frames' times in seconds on the file's clock.
+struct StreamDecoder {
+  AVCodecContext* context = nullptr;
+  AVFrame* frame = nullptr;
+  AVRational timeBase{1, 1};
+  double until = -std::numeric_limits<double>::infinity();
+
+  ~StreamDecoder() {
+    av_frame_free(&frame);
+    avcodec_free_context(&context);
+  }
+  bool Open(const AVCodecParameters* pParameters, AVRational pTimeBase) {
+    timeBase = pTimeBase;
+    const AVCodec* codec = avcodec_find_decoder(pParameters->codec_id);
+    context = codec ? avcodec_alloc_context3(codec) : nullptr;
+    frame = av_frame_alloc();
+    if (!context || !frame || avcodec_parameters_to_context(context, pParameters) < 0) return false;
+    context->pkt_timebase = timeBase;
+    return avcodec_open2(context, codec, nullptr) >= 0 && context->sample_rate > 0;
+  }
+  // Each decoded frame of pPacket (null: the end) to pTake, with its start in seconds.
+  template <class tTake>
+  void Decode(const AVPacket* pPacket, tTake pTake) {
+    // A packet that does not decode leaves a gap in the LTC, counted over.
+    avcodec_send_packet(context, pPacket);
+    while (avcodec_receive_frame(context, frame) == 0) {
+      const int64_t pts = frame->best_effort_timestamp;
+      const double start = pts != AV_NOPTS_VALUE  ? pts * av_q2d(timeBase)
+                           : std::isfinite(until) ? until
+                                                  : 0.0;
+      if (frame->sample_rate > 0)
+        until = start + static_cast<double>(frame->nb_samples) / frame->sample_rate;
+      pTake(frame, start);
+      av_frame_unref(frame);
     }
   }
+};
 
-  Timecode TimecodeOf(const DecodedLtc& pLtc, long long pOffset) const {
-    SMPTETimecode fields{};
-    LTCFrame frameCopy = pLtc.frame;
-    ltc_frame_to_time(&fields, &frameCopy, 0);
-    const bool drop = pLtc.frame.dfbit != 0;
-    const AVRational rate = ltcFps == 30 && drop ? AVRational{30000, 1001} : AVRational{ltcFps, 1};
-    TimecodeCounter counter;
-    if (!counter.InitFromFields(fields.hours, fields.mins, fields.secs, fields.frame, drop, rate)) {
-      return Timecode();
-    }
-    return counter.At(pOffset);
+// The LTC frame pOffset frames after pFrom (before it where negative).
+Timecode Counted(const LtcFrameTime& pFrom, long long pOffset) {
+  const AVRational rate = LtcRateOf(pFrom);
+  TimecodeCounter counter;
+  if (!counter.InitFromFields(pFrom.hours, pFrom.minutes, pFrom.seconds, pFrom.frames,
+                              rate.den == 1001, rate)) {
+    return Timecode();
+  }
+  return counter.At(pOffset);
+}
+
+}  // namespace
+
+struct LtcReader::Impl {
+  StreamDecoder stream;
+  ChannelSamples samples;
+  std::unique_ptr<LtcAudioDecoder> ltc;
+  LtcVerifier verifier;
+  int channel = 0;
+  bool ended = false;
+  bool haveFirst = false;
+  LtcFrameTime first;
+  bool spanOpen = false;  // counted back from the first frame found, before it
+  LtcSpan span;
+  std::vector<LtcSpan> closed;
+
+  void Take(const AVFrame* pFrame, double pStart) {
+    int count = 0;
+    const float* mono = samples.Channel(pFrame, channel, &count);
+    if (!mono) return;
+    if (!ltc) ltc = std::make_unique<LtcAudioDecoder>(pFrame->sample_rate);
+    ltc->Write(mono, static_cast<size_t>(count), pStart);
+    LtcFrameTime decoded;
+    while (ltc->Read(&decoded)) verifier.Add(decoded);
+    verifier.SetAudioUntil(ltc->WrittenUntil());
   }
 };
 
@@ -155,29 +151,18 @@ LtcReader::~LtcReader() = default;
 
 std::unique_ptr<LtcReader> LtcReader::Create(const AVCodecParameters* pParameters,
                                              int pTimeBaseNumerator, int pTimeBaseDenominator,
-                                             int pChannel, double pVideoFps, std::string* pWhy) {
+                                             int pChannel, double /*pVideoFps*/,
+                                             const LtcFrameTime* pFirst, std::string* pWhy) {
   std::unique_ptr<LtcReader> reader(new LtcReader());
   Impl& impl = *reader->mImpl;
-  impl.timeBase = AVRational{pTimeBaseNumerator, pTimeBaseDenominator};
   impl.channel = pChannel;
-  const AVCodec* codec = avcodec_find_decoder(pParameters->codec_id);
-  impl.decoder = codec ? avcodec_alloc_context3(codec) : nullptr;
-  if (!impl.decoder || avcodec_parameters_to_context(impl.decoder, pParameters) < 0) {
+  if (!impl.stream.Open(pParameters, AVRational{pTimeBaseNumerator, pTimeBaseDenominator})) {
     *pWhy = "its audio does not decode";
     return nullptr;
   }
-  impl.decoder->pkt_timebase = impl.timeBase;
-  if (avcodec_open2(impl.decoder, codec, nullptr) < 0 || impl.decoder->sample_rate <= 0) {
-    *pWhy = "its audio does not decode";
-    return nullptr;
-  }
-  impl.sampleRate = impl.decoder->sample_rate;
-  impl.frame = av_frame_alloc();
-  const double perFrame = pVideoFps > 1.0 ? impl.sampleRate / pVideoFps : impl.sampleRate / 25.0;
-  impl.ltc = ltc_decoder_create(static_cast<int>(std::min(perFrame, 1e6)), kQueueFrames);
-  if (!impl.frame || !impl.ltc) {
-    *pWhy = "out of memory";
-    return nullptr;
+  if (pFirst) {
+    impl.haveFirst = true;
+    impl.first = *pFirst;
   }
   return reader;
 }
@@ -185,44 +170,56 @@ std::unique_ptr<LtcReader> LtcReader::Create(const AVCodecParameters* pParameter
 void LtcReader::Feed(const AVPacket* pPacket) {
   Impl& impl = *mImpl;
   if (impl.ended) return;
-  // A packet that does not decode only leaves a gap in the LTC, counted over.
-  avcodec_send_packet(impl.decoder, pPacket);
-  impl.Receive();
-  if (!pPacket) impl.ended = true;
-}
-
-double LtcReader::DecodedUntil() const {
-  return mImpl->ended ? std::numeric_limits<double>::infinity() : mImpl->decodedUntil;
-}
-
-long long LtcReader::Decoded() const { return mImpl->decoded; }
-
-bool LtcReader::At(double pSeconds, Timecode* pTimecode) {
-  Impl& impl = *mImpl;
-  std::deque<DecodedLtc>& frames = impl.frames;
-  // Later calls ask for later times: keep only the last frame begun by now, and those after.
-  while (frames.size() > 1 && frames[1].start <= pSeconds) frames.pop_front();
-  if (frames.empty()) return false;
-  const DecodedLtc& first = frames[0];
-  if (first.start <= pSeconds && pSeconds < first.end) {
-    *pTimecode = impl.TimecodeOf(first, 0);
-    return true;
+  impl.stream.Decode(pPacket,
+                     [&](const AVFrame* pFrame, double pStart) { impl.Take(pFrame, pStart); });
+  if (!pPacket) {
+    impl.ended = true;
+    impl.verifier.Finish();
   }
-  // No LTC frame decoded here: count from the nearest one.
-  const DecodedLtc* before = first.start <= pSeconds ? &first : nullptr;
-  const DecodedLtc* after = before ? (frames.size() > 1 ? &frames[1] : nullptr) : &first;
-  const bool useBefore = before && (!after || pSeconds - before->end < after->start - pSeconds);
-  const DecodedLtc& from = useBefore ? *before : *after;
-  const double length = from.end - from.start;
-  double framesOff = useBefore ? std::floor((pSeconds - from.start) / length)
-                               : -std::ceil((from.start - pSeconds) / length);
-  if (!(framesOff > -1e9 && framesOff < 1e9)) return false;
-  *pTimecode = impl.TimecodeOf(from, static_cast<long long>(framesOff));
-  return true;
 }
 
-bool ProbeLtc(const std::string& pPath, int pChannel, double pSeconds, double pVideoFps,
-              int* pStream, int* pStreamChannel, std::string* pWhy) {
+bool LtcReader::Settled(double pSeconds) const {
+  const Impl& impl = *mImpl;
+  return impl.ended || (impl.haveFirst && pSeconds < impl.first.start) ||
+         impl.verifier.FinalUntil() > pSeconds;
+}
+
+bool LtcReader::At(double pSeconds, Timecode* pTimecode, double* pStart, bool* pCounted) {
+  Impl& impl = *mImpl;
+  if (impl.haveFirst && pSeconds < impl.first.start) {
+    // Before any LTC runs true: counted back from the first frame that does.
+    const double length = impl.first.end - impl.first.start;
+    const double back = std::ceil((impl.first.start - pSeconds) / length);
+    if (!(back < 1e9)) return false;
+    *pTimecode = Counted(impl.first, -static_cast<long long>(back));
+    *pStart = impl.first.start - back * length;
+    *pCounted = true;
+    if (!impl.spanOpen) impl.span = {pSeconds, pSeconds};
+    impl.spanOpen = true;
+    impl.span.end = pSeconds;
+    return pTimecode->nominalRate > 0;
+  }
+  if (impl.spanOpen) {
+    impl.closed.push_back(impl.span);
+    impl.spanOpen = false;
+  }
+  return impl.verifier.At(pSeconds, pTimecode, pCounted, pStart);
+}
+
+std::vector<LtcSpan> LtcReader::TakeCountedSpans() {
+  Impl& impl = *mImpl;
+  std::vector<LtcSpan> spans;
+  spans.swap(impl.closed);
+  if (impl.ended && impl.spanOpen) {
+    spans.push_back(impl.span);
+    impl.spanOpen = false;
+  }
+  for (const LtcSpan& span : impl.verifier.TakeCountedSpans()) spans.push_back(span);
+  return spans;
+}
+
+bool FindLtc(const std::string& pPath, int pChannel, double /*pVideoFps*/, LtcFound* pFound,
+             std::string* pWhy) {
   AVFormatContext* format = nullptr;
   if (avformat_open_input(&format, pPath.c_str(), nullptr, nullptr) < 0) {
     *pWhy = "its audio cannot be read";
@@ -236,55 +233,101 @@ bool ProbeLtc(const std::string& pPath, int pChannel, double pSeconds, double pV
     *pWhy = "its audio cannot be read";
     return false;
   }
-  int remaining = pChannel, total = 0, audioStreams = 0, found = -1;
+  // A decoder for each audio stream, and an LTC reader for each channel looked at.
+  struct Candidate {
+    int stream = 0, channel = 0, overall = 0;
+    std::unique_ptr<LtcAudioDecoder> ltc;
+    LtcVerifier verifier;
+    std::vector<LtcFrameTime> recent;  // the last frames decoded, for the run that locks
+  };
+  struct Stream {
+    std::unique_ptr<StreamDecoder> decoder;
+    ChannelSamples samples;
+    std::vector<std::unique_ptr<Candidate>> candidates;
+  };
+  std::vector<std::unique_ptr<Stream>> streams(format->nb_streams);
+  int audioStreams = 0, overall = 0, looked = 0;
   for (unsigned i = 0; i < format->nb_streams; ++i) {
-    AVStream* stream = format->streams[i];
-    stream->discard = AVDISCARD_ALL;
-    if (stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO) continue;
-    const int channels = stream->codecpar->ch_layout.nb_channels;
-    total += channels;
-    if (found < 0 && remaining >= 0 && remaining < channels) {
-      found = static_cast<int>(i);
-      *pStream = audioStreams;
-      *pStreamChannel = remaining;
+    AVStream* avStream = format->streams[i];
+    avStream->discard = AVDISCARD_ALL;
+    if (avStream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO) continue;
+    const int channels = avStream->codecpar->ch_layout.nb_channels;
+    auto stream = std::make_unique<Stream>();
+    for (int c = 0; c < channels; ++c, ++overall) {
+      if (pChannel >= 0 && overall != pChannel) continue;
+      auto candidate = std::make_unique<Candidate>();
+      candidate->stream = audioStreams;
+      candidate->channel = c;
+      candidate->overall = overall;
+      stream->candidates.push_back(std::move(candidate));
     }
-    remaining -= channels;
     ++audioStreams;
+    stream->decoder = std::make_unique<StreamDecoder>();
+    if (stream->candidates.empty() ||
+        !stream->decoder->Open(avStream->codecpar, avStream->time_base)) {
+      continue;
+    }
+    looked += static_cast<int>(stream->candidates.size());
+    avStream->discard = AVDISCARD_DEFAULT;
+    streams[i] = std::move(stream);
   }
-  if (found < 0) {
-    *pWhy = total == 0 ? "it has no audio"
-                       : "it has " + std::to_string(total) + " audio channels, no channel " +
-                             std::to_string(pChannel);
+  if (looked == 0) {
+    *pWhy = overall == 0          ? "it has no audio"
+            : pChannel >= overall ? "it has " + std::to_string(overall) +
+                                        " audio channels, no channel " + std::to_string(pChannel)
+                                  : "its audio does not decode";
     return false;
   }
-  AVStream* stream = format->streams[found];
-  stream->discard = AVDISCARD_DEFAULT;
-  std::unique_ptr<LtcReader> reader =
-      LtcReader::Create(stream->codecpar, stream->time_base.num, stream->time_base.den,
-                        *pStreamChannel, pVideoFps, pWhy);
-  if (!reader) return false;
   AVPacket* packet = av_packet_alloc();
   if (!packet) {
     *pWhy = "out of memory";
     return false;
   }
-  double start = std::numeric_limits<double>::quiet_NaN();
-  while (reader->Decoded() < 2 && av_read_frame(format, packet) >= 0) {
-    if (packet->stream_index == found) {
-      reader->Feed(packet);
-      if (std::isnan(start) && std::isfinite(reader->DecodedUntil()))
-        start = reader->DecodedUntil();
-      if (!std::isnan(start) && reader->DecodedUntil() > start + pSeconds) {
-        av_packet_unref(packet);
-        break;
+  const Candidate* found = nullptr;
+  auto take = [&](Stream& pStream, const AVFrame* pFrame, double pStart) {
+    for (auto& owned : pStream.candidates) {
+      Candidate& candidate = *owned;
+      int count = 0;
+      const float* mono = pStream.samples.Channel(pFrame, candidate.channel, &count);
+      if (!mono) continue;
+      if (!candidate.ltc) candidate.ltc = std::make_unique<LtcAudioDecoder>(pFrame->sample_rate);
+      candidate.ltc->Write(mono, static_cast<size_t>(count), pStart);
+      LtcFrameTime decoded;
+      while (!found && candidate.ltc->Read(&decoded)) {
+        candidate.verifier.Add(decoded);
+        candidate.recent.push_back(decoded);
+        if (candidate.recent.size() > LtcVerifier::kRunLength)
+          candidate.recent.erase(candidate.recent.begin());
+        // Locked: the run that locked it is the last frames added.
+        if (candidate.verifier.FinalUntil() > -std::numeric_limits<double>::infinity()) {
+          pFound->stream = candidate.stream;
+          pFound->channel = candidate.channel;
+          pFound->overall = candidate.overall;
+          pFound->first = candidate.recent.front();
+          found = &candidate;
+        }
       }
+    }
+  };
+  while (!found && av_read_frame(format, packet) >= 0) {
+    Stream* stream =
+        packet->stream_index >= 0 && packet->stream_index < static_cast<int>(streams.size())
+            ? streams[packet->stream_index].get()
+            : nullptr;
+    if (stream) {
+      stream->decoder->Decode(
+          packet, [&](const AVFrame* pFrame, double pStart) { take(*stream, pFrame, pStart); });
     }
     av_packet_unref(packet);
   }
   av_packet_free(&packet);
-  if (reader->Decoded() < 2) reader->Feed(nullptr);
-  if (reader->Decoded() >= 2) return true;
-  *pWhy = "its first " + std::to_string(static_cast<int>(pSeconds)) + " seconds hold none";
+  if (found) return true;
+  *pWhy = "no LTC runs true on " +
+          (pChannel >= 0 ? "audio channel " + std::to_string(pChannel)
+                         : std::string(looked == 1 ? "its one audio channel"
+                                                   : "any of its " + std::to_string(looked) +
+                                                         " audio channels")) +
+          ", in the whole file";
   return false;
 }
 

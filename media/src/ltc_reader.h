@@ -1,40 +1,52 @@
 #pragma once
-// SMPTE LTC decoded with libltc from one channel of an audio stream. It owns
-// no demuxer: the footage's one read feeds it that stream's packets, with
-// times counted from the footage's time zero, so the LTC, the picture and the
-// copied sound share one clock.
+// SMPTE LTC from one channel of an audio stream, believed only once it runs
+// true (LtcVerifier), on the clock of the footage's one read: it owns no
+// demuxer, and is fed that stream's packets as the footage is read.
 
 #include <media/timecode.h>
 
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "ltc_verifier.h"
 
 struct AVCodecParameters;
 struct AVPacket;
 
 namespace media {
 
+// Where a look through a file found LTC that runs true.
+struct LtcFound {
+  int stream = -1;     // counted over the file's audio streams
+  int channel = 0;     // within that stream
+  int overall = 0;     // counted over all audio streams' channels
+  LtcFrameTime first;  // the first frame of the first run believed, on the file's clock
+};
+
 class LtcReader {
  public:
-  // pTimeBase* is the stream's time base. Null with pWhy set when its audio
-  // does not decode or has no such channel.
+  // pTimeBase* is the stream's time base; pFirst, where given, the first
+  // frame believed in a look through the file, counted back from for the
+  // times before it. Null with pWhy set when the audio does not decode.
   static std::unique_ptr<LtcReader> Create(const AVCodecParameters* pParameters,
                                            int pTimeBaseNumerator, int pTimeBaseDenominator,
-                                           int pChannel, double pVideoFps, std::string* pWhy);
+                                           int pChannel, double pVideoFps,
+                                           const LtcFrameTime* pFirst, std::string* pWhy);
   ~LtcReader();
   LtcReader(const LtcReader&) = delete;
   LtcReader& operator=(const LtcReader&) = delete;
 
-  // A packet of the stream, its times counted from time zero; null at the end.
+  // A packet of the stream, its times on the file's clock; null at the end.
   void Feed(const AVPacket* pPacket);
-  // How far the decoded audio reaches, in seconds from time zero; +infinity
-  // once the stream has ended.
-  double DecodedUntil() const;
-  // How many LTC frames have decoded so far.
-  long long Decoded() const;
-  // The LTC frame running at pSeconds (from time zero), counted on from the
-  // nearest decoded LTC frame where none was decoded there. Calls go forward in time.
-  bool At(double pSeconds, Timecode* pTimecode);
+  // Whether At(pSeconds) is settled: the audio read is enough to answer it.
+  bool Settled(double pSeconds) const;
+  // The LTC frame spanning pSeconds (the file's clock) and where it starts:
+  // read there, or counted from the nearest frame believed (pCounted). False
+  // while nothing is believed. Calls go forward in time.
+  bool At(double pSeconds, Timecode* pTimecode, double* pStart, bool* pCounted);
+  // Stretches of the times asked that were counted rather than read.
+  std::vector<LtcSpan> TakeCountedSpans();
 
  private:
   LtcReader();
@@ -42,12 +54,10 @@ class LtcReader {
   std::unique_ptr<Impl> mImpl;
 };
 
-// Whether LTC decodes from audio channel pChannel (counted over all audio
-// streams) of pPath within its first pSeconds of audio: a look at the file
-// before it is read, which decides where its timecode comes from. pStream and
-// pStreamChannel receive the stream (counted over audio streams) and the
-// channel within it; pWhy why not, where not.
-bool ProbeLtc(const std::string& pPath, int pChannel, double pSeconds, double pVideoFps,
-              int* pStream, int* pStreamChannel, std::string* pWhy);
+// Looks through pPath's audio, every channel of every stream or only
+// pChannel (counted over all streams; -1 for every one), for LTC that runs
+// true, anywhere in the file. False with pWhy saying what was searched.
+bool FindLtc(const std::string& pPath, int pChannel, double pVideoFps, LtcFound* pFound,
+             std::string* pWhy);
 
 }  // namespace media

@@ -4,6 +4,7 @@
 #include <media/footage_reader.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -50,7 +51,7 @@ class FootageReaderTest : public ::testing::Test {
 
   static std::unique_ptr<FootageReader> Open(const std::string& pPath,
                                              TimecodeOrigin pOrigin = TimecodeOrigin::kAuto,
-                                             int pLtcChannel = 0) {
+                                             int pLtcChannel = -1) {
     FootageOptions options;
     options.path = pPath;
     options.timecode = pOrigin;
@@ -300,6 +301,80 @@ TEST_F(FootageReaderTest, LtcOnEveryFrameAndWhereItJumps) {
       EXPECT_EQ(read.frames[i].timecode.ToString(),
                 (i < jumpAt ? Plus(start, i) : Plus(jump, i - jumpAt)).ToString())
           << "frame " << i;
+    }
+  }
+}
+
+// LTC where recorders and links put it, as they level and store it: found on
+// any channel of any stream, anywhere in the clip, believed only when it runs
+// true, and each frame given the LTC frame spanning its start.
+TEST_F(FootageReaderTest, LtcAsRecordersMakeIt) {
+  const Timecode start = Tc(10, 0, 0, 0, 25);
+  const std::string ltc = PathOf("plain.u8");
+  WriteLtc(ltc, 25, LTC_TV_625_50, start, 200);
+  // Six seconds of silence, then LTC from 10:00:00:00.
+  const std::string late = PathOf("late.u8");
+  {
+    std::ofstream out(late, std::ios::binary);
+    out << std::string(6 * 48000, static_cast<char>(128));
+    std::ifstream in(ltc, std::ios::binary);
+    out << in.rdbuf();
+  }
+  const std::string ltcIn = "-f u8 -ar 48000 -ac 1 -i '" + ltc + "' ";
+  struct Case {
+    std::string name;
+    std::string ffmpeg;  // the LTC is input 1 (or given inside)
+    int videoRate;
+    double ltcStart;  // seconds into the clip
+  };
+  const Case cases[] = {
+      // Right channel of a stereo pair, a tone on the left.
+      {"right.mov",
+       "-f lavfi -i testsrc2=s=64x48:r=25 " + ltcIn +
+           "-f lavfi -i sine=r=48000 -filter_complex '[2][1]amerge=inputs=2[a]' -map 0 -map '[a]' "
+           "-t 6 -c:v libx264 -c:a pcm_s24le",
+       25, 0.0},
+      // A second stream, through AAC at -6 dB.
+      {"second.mp4",
+       "-f lavfi -i testsrc2=s=64x48:r=25 " + ltcIn +
+           "-f lavfi -i sine=r=48000 -map 0 -map 2 -map 1 -af volume=-6dB -t 6 -c:v libx264 -c:a "
+           "aac",
+       25, 0.0},
+      // Floats far past full scale, on 50p video.
+      {"hot.mov",
+       "-f lavfi -i testsrc2=s=64x48:r=50 " + ltcIn +
+           "-af volume=3.5 -t 6 -c:v libx264 -c:a pcm_f32le",
+       50, 0.0},
+      // Starting six seconds in.
+      {"late.mov",
+       "-f lavfi -i testsrc2=s=64x48:r=25 -f u8 -ar 48000 -ac 1 -i '" + late +
+           "' -t 9 -c:v libx264 -c:a pcm_s16le",
+       25, 6.0},
+      // A 0.2 s gap in the sound at 2 s, the times around it kept.
+      {"gap.mkv",
+       "-f lavfi -i testsrc2=s=64x48:r=25 " + ltcIn +
+           "-af \"aselect='not(between(t,2,2.2))'\" -t 6 -c:v libx264 -c:a pcm_s16le",
+       25, 0.0},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    const std::string movie = Ffmpeg(test.ffmpeg, test.name);
+    std::unique_ptr<FootageReader> reader = Open(movie, TimecodeOrigin::kAuto, -1);
+    ASSERT_TRUE(reader);
+    ASSERT_EQ(reader->Origin(), TimecodeOrigin::kLtc);
+    const Read read = ReadAll(reader.get());
+    EXPECT_EQ(read.error, "");
+    ASSERT_GT(read.frames.size(), static_cast<size_t>(test.videoRate * 5));
+    for (const FootageFrame& frame : read.frames) {
+      // The LTC frame sounding at the frame's start, as the encoder wrote it.
+      const long long ltcFrame =
+          static_cast<long long>(std::floor((frame.seconds - test.ltcStart) * 25 + 1e-6));
+      ASSERT_EQ(frame.timecode.ToString(), Plus(start, static_cast<int>(ltcFrame)).ToString())
+          << "frame " << frame.number;
+      // The movie's track counts at the video's rate.
+      const long long ownFrame = std::llround((frame.seconds - test.ltcStart) * test.videoRate);
+      const Timecode own = Plus(Tc(10, 0, 0, 0, test.videoRate), static_cast<int>(ownFrame));
+      ASSERT_EQ(frame.trackTimecode.ToString(), own.ToString()) << "frame " << frame.number;
     }
   }
 }

@@ -158,8 +158,9 @@ SceneJson SceneToJson(const SceneDescription& pScene, const std::string& pBaseDi
                           .relativeFilePath(QString::fromStdString(lBackground.path))
                           .toStdString()},
           {"object", lBackground.footage.object},
-          {"timecode", lBackground.footage.timecode},
-          {"ltc_channel", lBackground.footage.ltcChannel}};
+          {"timecode", lBackground.footage.timecode}};
+      if (lBackground.footage.ltcChannel >= 0)
+        lRoot["background"]["ltc_channel"] = lBackground.footage.ltcChannel;
       if (lBackground.footage.rateNumerator > 0) {
         const SceneDescription::Footage& lFootage = lBackground.footage;
         if (lFootage.rateDenominator == 1) {

@@ -39,7 +39,10 @@ struct FootageFrame {
   long long pts = 0;       // the same, in the reader's time base
   long long duration = 0;  // in the reader's time base
   Timecode timecode;       // of this frame, from the origin the reader settled on
-  bool damaged = false;    // its data was corrupt or did not decode cleanly
+  // The same counted at the footage's own rate, for a movie's timecode track:
+  // LTC at another rate (25 fps LTC over 50p) gives the frame its own count.
+  Timecode trackTimecode;
+  bool damaged = false;  // its data was corrupt or did not decode cleanly
   int width = 0;
   int height = 0;
   std::vector<uint8_t> rgba;
@@ -62,7 +65,9 @@ struct FootageFrame {
 struct FootageOptions {
   std::string path;  // a movie, or a pattern: plate.%04d.png or plate.####.dpx
   TimecodeOrigin timecode = TimecodeOrigin::kAuto;
-  int ltcChannel = 0;  // the audio channel LTC is read from, counted over all audio streams
+  // The audio channel LTC is read from, counted over all audio streams; -1:
+  // every channel is looked through for LTC that runs true.
+  int ltcChannel = -1;
   // Rows bottom first, as OpenGL takes them: turned over by the conversion
   // itself, at no cost.
   bool bottomUp = false;
@@ -126,6 +131,9 @@ class FootageReader {
 
   // The origin settled on (never kAuto), and the first frame's timecode.
   TimecodeOrigin Origin() const;
+  // Where the timecode comes from, in words ("LTC on audio channel 2 (stream
+  // 1, channel 0)"), or why there is none.
+  const std::string& OriginDetail() const;
   const Timecode& FirstTimecode() const;
   ColourTags Colour() const;
 

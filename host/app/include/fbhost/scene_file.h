@@ -69,7 +69,7 @@ struct SceneDescription {
   struct Footage {
     std::string object = "Footage";
     std::string timecode = "auto";  // auto, track, ltc or none
-    int ltcChannel = 0;
+    int ltcChannel = -1;  // counted over all audio streams; -1: every channel looked through
     // An image sequence's rate ("rate"); 0 when the entry gives none.
     int rateNumerator = 0;
     int rateDenominator = 1;
