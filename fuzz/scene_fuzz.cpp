@@ -40,7 +40,7 @@ std::vector<std::string> gKeys = {
     "focal_length", "resolution",    "properties", "objects",      "elements",      "background",
     "plate",        "timecode",      "master",     "amc:timecode", "Timecode",      "TimeCode",
     "TCHour",       "TCMinute",      "TCSecond",   "TCFrame",      "ShowCrosshair", "footage",
-    "object",       "ltc_channel",   "Footage"};
+    "object",       "ltc_channel",   "Footage",    "rate"};
 
 void AddElementPropertyNames() {
   fbhost::Scene lScene;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <map>
@@ -55,10 +56,8 @@ void Turn(const uint8_t* pSource, int pWidth, int pHeight, int pDegrees, bool pB
           uint8_t* pTarget) {
   const int outWidth = pDegrees == 180 ? pWidth : pHeight;
   const int outHeight = pDegrees == 180 ? pHeight : pWidth;
-  const auto* source = reinterpret_cast<const uint32_t*>(pSource);
-  auto* target = reinterpret_cast<uint32_t*>(pTarget);
   for (int y = 0; y < outHeight; ++y) {
-    uint32_t* row = target + static_cast<size_t>(pBottomUp ? outHeight - 1 - y : y) * outWidth;
+    uint8_t* row = pTarget + static_cast<size_t>(pBottomUp ? outHeight - 1 - y : y) * outWidth * 4;
     for (int x = 0; x < outWidth; ++x) {
       size_t from = 0;
       if (pDegrees == 90) {
@@ -68,7 +67,7 @@ void Turn(const uint8_t* pSource, int pWidth, int pHeight, int pDegrees, bool pB
       } else {
         from = static_cast<size_t>(pHeight - 1 - y) * pWidth + (pWidth - 1 - x);
       }
-      row[x] = source[from];
+      std::memcpy(row + 4 * static_cast<size_t>(x), pSource + 4 * from, 4);
     }
   }
 }
