@@ -44,6 +44,11 @@ class MovieSink : public FrameSink {
       lOptions.height = pHeight;
       if (mSettings.withTimecode) lOptions.firstTimecode = pFrame.timecode;
       if (!mSettings.withAudio) lOptions.audio.clear();
+      if (!pFrame.picture.Empty()) {
+        lOptions.layerFormat = pFrame.picture.Format();
+        lOptions.layerMatrix = pFrame.matrix;
+        lOptions.layerFullRange = pFrame.fullRange;
+      }
       lOptions.audioStartSeconds = pFrame.seconds;
       mWriter = media::MovieWriter::Open(lOptions, pError);
       if (!mWriter) return false;
@@ -51,12 +56,14 @@ class MovieSink : public FrameSink {
         for (const std::string& lNote : mWriter->Notes()) mSettings.note(lNote);
       }
     }
-    mKeeps = mWriter->KeepsFootage(pFrame.footage);
     mWriter->TakeAudio(std::move(pFrame.audio));
-    return mWriter->WriteOver(pFrame.footage, pFrame.drawn, pFrame.rgba.data(), pWidth * 4, true,
-                              pFrame.pts, pFrame.duration, pError);
+    if (!pFrame.picture.Empty()) {
+      return mWriter->WriteLayer(pFrame.picture, pFrame.rgba.data(), pFrame.white.data(), true,
+                                 pFrame.pts, pFrame.duration, pError);
+    }
+    return mWriter->Write(pFrame.rgba.data(), pWidth * 4, true, pFrame.pts, pFrame.duration,
+                          pError);
   }
-  bool KeepsFootageRows() const override { return mKeeps; }
   bool Finish(std::string* pError) override {
     if (!mWriter) {
       *pError = "no frame to write to " + mSettings.options.path;
@@ -71,7 +78,6 @@ class MovieSink : public FrameSink {
  private:
   MovieSinkSettings mSettings;
   std::unique_ptr<media::MovieWriter> mWriter;
-  std::atomic<bool> mKeeps{false};
 };
 
 }  // namespace

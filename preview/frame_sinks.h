@@ -23,10 +23,12 @@ struct RenderedFrame {
   media::Timecode timecode;
   media::AudioPackets audio;  // the footage's sound read with it
   std::vector<unsigned char> rgba;
-  // For a movie over footage: the footage's own picture, and the rows the
-  // HUD drew on; a movie takes every other row from the picture untouched.
-  media::FootageFrame footage;
-  std::vector<media::RowSpan> drawn;
+  // For a movie over footage: the footage's own picture, and the HUD as a
+  // layer to blend into it, rgba holding it over black and white over white.
+  media::Picture picture;
+  std::vector<unsigned char> white;
+  int matrix = 0;
+  bool fullRange = false;
 };
 
 class FrameSink {
@@ -38,10 +40,6 @@ class FrameSink {
   virtual bool Finish(std::string* pError) = 0;
   // Instead of Finish: removes what is incomplete.
   virtual void Abort() {}
-  // Whether the last frame written took the rows the HUD left alone from the
-  // footage's own picture; until then the viewer's must be exact everywhere.
-  // Asked from another thread.
-  virtual bool KeepsFootageRows() const { return false; }
 };
 
 // One PNG per frame, named by the pattern, or a single PNG.

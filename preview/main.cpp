@@ -215,9 +215,9 @@ int main(int argc, char** argv) {
     media::ParseTimecodeOrigin(lBackground.footage.timecode, &lOpen.timecode);
     lOpen.ltcChannel = lBackground.footage.ltcChannel;
     lOpen.bottomUp = true;  // as the viewer takes them
-    // A movie takes the rows the HUD leaves alone straight from the footage
-    // (a strip shows the viewer's frames, so it needs them exact throughout).
-    lOpen.keepPicture = lOptions.movie && lOptions.strip.empty();
+    // A movie takes the HUD as a layer blended into the footage's own samples
+    // (a strip shows the viewer's frames, so it needs them in RGB).
+    lOpen.pictures = lOptions.movie && lOptions.strip.empty();
     lOpen.audio = lOptions.movie && lOptions.audio != "none";
     lOpen.warn = Tell;
     // An image sequence carries no rate: the one given, else the scene's, else film's.

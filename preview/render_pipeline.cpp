@@ -82,45 +82,6 @@ void SetFootageTimecode(ORSDK2014::FBProperty* pProperty, const media::Timecode&
   pProperty->SetData(&lCode);
 }
 
-// The rows of the rendered frame that differ from the background it was
-// drawn over, both bottom row first, as spans of rows from the top.
-std::vector<media::RowSpan> DrawnRows(const std::vector<unsigned char>& pRendered,
-                                      const std::vector<unsigned char>& pBackground, int pWidth,
-                                      int pHeight) {
-  std::vector<media::RowSpan> lSpans;
-  const size_t lRow = static_cast<size_t>(pWidth) * 4;
-  for (int y = 0; y < pHeight; ++y) {
-    const size_t lAt = static_cast<size_t>(pHeight - 1 - y) * lRow;
-    if (std::memcmp(pRendered.data() + lAt, pBackground.data() + lAt, lRow) == 0) continue;
-    if (!lSpans.empty() && lSpans.back().first + lSpans.back().count == y) {
-      ++lSpans.back().count;
-    } else {
-      lSpans.push_back({y, 1});
-    }
-  }
-  return lSpans;
-}
-
-// What the drawing stage last found drawn, for the decoding stage to convert exactly.
-class DrawnPrediction {
- public:
-  void Set(const std::vector<media::RowSpan>& pRows) {
-    std::lock_guard<std::mutex> lLock(mMutex);
-    mRows = pRows;
-    mKnown = true;
-  }
-  bool Get(std::vector<media::RowSpan>* pRows) {
-    std::lock_guard<std::mutex> lLock(mMutex);
-    if (mKnown) *pRows = mRows;
-    return mKnown;
-  }
-
- private:
-  std::mutex mMutex;
-  std::vector<media::RowSpan> mRows;
-  bool mKnown = false;
-};
-
 // The frames a strip shows, kept at half size. Over footage of unknown
 // length, every stride-th frame is kept, the stride doubling whenever twice
 // the strip's frames are held, so memory stays bounded; the strip then picks
@@ -212,16 +173,12 @@ RenderResult RenderFrames(const RenderRun& pRun) {
     if (pRun.warn) pRun.warn(pText);
   };
   std::thread lDecoder;
-  DrawnPrediction lPrediction;
   if (pRun.footage) {
     lDecoder = std::thread([&] {
       FootagePtr lFrame;
-      std::vector<media::RowSpan> lExact;
       if (pRun.limited) pRun.footage->SkipBefore(pRun.first);
       long long lLastSeen = pRun.first - 1;
       while (!lStopped() && lDecoded.empty.Pop(&lFrame)) {
-        // Exact RGB where the HUD drew last; elsewhere the footage's own rows go out.
-        if (lPrediction.Get(&lExact)) pRun.footage->SetExactRows(lExact);
         std::string lError;
         bool lGot = false;
         while ((lGot = pRun.footage->Next(lFrame.get(), &lError)) && pRun.limited &&
@@ -287,8 +244,23 @@ RenderResult RenderFrames(const RenderRun& pRun) {
     }
     if (!lRendered.empty.Pop(&lOut)) break;
     ++lDone;
-    if (lFootage) {
+    // A footage picture of the viewport's size takes the HUD as a layer;
+    // any other frame is the viewer's background.
+    const bool lLayer = lFootage && !lFootage->picture.Empty() && lFootage->width == lWidth &&
+                        lFootage->height == lHeight;
+    if (lFootage && !lViewer.SetLayerMode(lLayer)) {
+      lFailure.Set("cannot draw the HUD as a layer: the OpenGL context draws to one buffer only");
+      break;
+    }
+    if (lFootage && !lLayer) {
+      if (lFootage->rgba.empty()) {
+        lFailure.Set(pRun.footage->Path() + ": frame " + std::to_string(lFootage->number) +
+                     " is not the viewport's size");
+        break;
+      }
       lViewer.SetBackgroundFrame(lFootage->rgba.data(), lFootage->width, lFootage->height, true);
+    }
+    if (lFootage) {
       lScene.SetTimeAfterStart(lFootage->seconds);
       SetFootageTimecode(pRun.footageTimecode, lFootage->timecode);
       lOut->number = lFootage->number;
@@ -307,21 +279,17 @@ RenderResult RenderFrames(const RenderRun& pRun) {
     lScene.SetSystemTimeSeconds(static_cast<double>(lDone) / lClockRate);
     lViewer.RenderFrame(lScene.Elements(), lScene.CurrentCamera());
     lOut->rgba.resize(static_cast<size_t>(lWidth) * static_cast<size_t>(lHeight) * 4);
-    lViewer.ReadPixelsBottomUp(lOut->rgba.data());
-    lOut->footage.picture.clear();
+    lOut->picture.Clear();
+    if (lLayer) {
+      lOut->white.resize(lOut->rgba.size());
+      lViewer.ReadLayerBottomUp(lOut->rgba.data(), lOut->white.data());
+      lOut->picture = std::move(lFootage->picture);
+      lOut->matrix = lFootage->matrix;
+      lOut->fullRange = lFootage->fullRange;
+    } else {
+      lViewer.ReadPixelsBottomUp(lOut->rgba.data());
+    }
     if (lFootage) {
-      if (!lFootage->picture.empty() && lFootage->width == lWidth && lFootage->height == lHeight) {
-        lOut->drawn = DrawnRows(lOut->rgba, lFootage->rgba, lWidth, lHeight);
-        // Exact RGB is needed only where the HUD draws once the movie keeps
-        // the other rows; until then, and should it stop, everywhere.
-        lPrediction.Set(pRun.sink->KeepsFootageRows() ? lOut->drawn
-                                                      : std::vector<media::RowSpan>{{0, lHeight}});
-        lOut->footage.picture.swap(lFootage->picture);
-        lOut->footage.width = lFootage->width;
-        lOut->footage.height = lFootage->height;
-        lOut->footage.matrix = lFootage->matrix;
-        lOut->footage.fullRange = lFootage->fullRange;
-      }
       lDecoded.empty.Push(lFootage);
     }
     if (!lRendered.full.Push(lOut)) break;

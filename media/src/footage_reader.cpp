@@ -33,9 +33,6 @@ namespace {
 // rounding at every step.
 constexpr int kExactFlags = SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
 
-// Conversions kept for bands of rows, one for each height.
-constexpr size_t kMostBandScalers = 16;
-
 // A frame's LTC is the LTC frame spanning its start, asked for this far in,
 // so that where the two start together, a sample's jitter in where libltc
 // places the LTC frame's start cannot give the frame before.
@@ -118,11 +115,8 @@ struct FootageReader::Impl {
   AVPacket* packet = nullptr;
   AVFrame* frame = nullptr;
   SwsContext* scaler = nullptr;
-  // With keepPicture: the quick whole-frame conversion and exact ones by band height.
-  SwsContext* quickScaler = nullptr;
-  std::map<int, SwsContext*> bandScalers;
-  bool allRowsExact = true;
-  std::vector<RowSpan> exactRows;
+  // Pictures handed as they are, widened to the display aspect where needed.
+  SwsContext* widener = nullptr;
   int scalerWidth = 0, scalerHeight = 0, scalerFormat = -1, scalerMatrix = -1, scalerRange = -1;
   int scalerOutWidth = 0;
   std::vector<uint8_t> upright;  // a picture before it is turned
@@ -170,7 +164,7 @@ struct FootageReader::Impl {
 
   ~Impl() {
     sws_freeContext(scaler);
-    FreeBandScalers();
+    sws_freeContext(widener);
     for (AVPacket*& lPacket : videoPackets) av_packet_free(&lPacket);
     av_frame_free(&frame);
     av_packet_free(&packet);
@@ -352,74 +346,6 @@ struct FootageReader::Impl {
     }
   }
 
-  void FreeBandScalers() {
-    sws_freeContext(quickScaler);
-    quickScaler = nullptr;
-    for (auto& lBand : bandScalers) sws_freeContext(lBand.second);
-    bandScalers.clear();
-  }
-
-  // A conversion like the whole frame's, for pWidth x pHeight.
-  SwsContext* MakeScaler(int pWidth, int pHeight, AVPixelFormat pFormat, int pFlags) const {
-    SwsContext* lScaler = sws_getContext(pWidth, pHeight, pFormat, pWidth, pHeight, AV_PIX_FMT_RGBA,
-                                         pFlags, nullptr, nullptr, nullptr);
-    if (lScaler) {
-      sws_setColorspaceDetails(lScaler, sws_getCoefficients(scalerMatrix), scalerRange ? 1 : 0,
-                               sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-    }
-    return lScaler;
-  }
-
-  // The 4:2:0 picture kept, converted quickly as a whole and exactly in the
-  // rows asked for. False when the frame is of another kind.
-  bool ConvertKept(const AVFrame* pFrame, AVPixelFormat pFormat, FootageFrame* pOut, uint8_t* pRgba,
-                   int pRgbaStride) {
-    if (pFormat != AV_PIX_FMT_YUV420P || pFrame->width % 2 || pFrame->height % 2) return false;
-    const int lW = pFrame->width, lH = pFrame->height;
-    const size_t lLuma = static_cast<size_t>(lW) * lH;
-    pOut->picture.resize(lLuma * 3 / 2);
-    av_image_copy_plane(pOut->picture.data(), lW, pFrame->data[0], pFrame->linesize[0], lW, lH);
-    av_image_copy_plane(pOut->picture.data() + lLuma, lW / 2, pFrame->data[1], pFrame->linesize[1],
-                        lW / 2, lH / 2);
-    av_image_copy_plane(pOut->picture.data() + lLuma * 5 / 4, lW / 2, pFrame->data[2],
-                        pFrame->linesize[2], lW / 2, lH / 2);
-    pOut->matrix = scalerMatrix;
-    pOut->fullRange = scalerRange != 0;
-    if (allRowsExact) {
-      pOut->exactRows.clear();
-      return sws_scale(scaler, pFrame->data, pFrame->linesize, 0, lH, &pRgba, &pRgbaStride) == lH;
-    }
-    if (!quickScaler) quickScaler = MakeScaler(lW, lH, pFormat, SWS_BILINEAR);
-    if (!quickScaler ||
-        sws_scale(quickScaler, pFrame->data, pFrame->linesize, 0, lH, &pRgba, &pRgbaStride) != lH)
-      return false;
-    pOut->exactRows.clear();
-    for (const RowSpan& lSpan : exactRows) {
-      // Whole chroma rows, with two more luma rows each side for the chroma's filter.
-      const int lFirst = std::max(0, (lSpan.first - 2) & ~1);
-      const int lEnd = std::min(lH, (lSpan.first + lSpan.count + 3) & ~1);
-      if (lEnd <= lFirst) continue;
-      // Bands move with keyed drawing: keep a few heights, not every one met.
-      if (bandScalers.size() >= kMostBandScalers && !bandScalers.count(lEnd - lFirst)) {
-        for (auto& lOld : bandScalers) sws_freeContext(lOld.second);
-        bandScalers.clear();
-      }
-      SwsContext*& lBand = bandScalers[lEnd - lFirst];
-      if (!lBand) lBand = MakeScaler(lW, lEnd - lFirst, pFormat, kExactFlags);
-      if (!lBand) return false;
-      const uint8_t* lSource[3] = {
-          pFrame->data[0] + static_cast<ptrdiff_t>(lFirst) * pFrame->linesize[0],
-          pFrame->data[1] + static_cast<ptrdiff_t>(lFirst / 2) * pFrame->linesize[1],
-          pFrame->data[2] + static_cast<ptrdiff_t>(lFirst / 2) * pFrame->linesize[2]};
-      uint8_t* lRows = pRgba + static_cast<ptrdiff_t>(lFirst) * pRgbaStride;
-      if (sws_scale(lBand, lSource, pFrame->linesize, 0, lEnd - lFirst, &lRows, &pRgbaStride) !=
-          lEnd - lFirst)
-        return false;
-      pOut->exactRows.push_back(lSpan);
-    }
-    return true;
-  }
-
   // The audio read so far, its times counted from time zero, to the frame.
   void HandAudio(FootageFrame* pFrame) {
     for (size_t i = 0; i < audio.Size(); ++i) {
@@ -461,24 +387,30 @@ struct FootageReader::Impl {
     }
     return 0;
   }
-
-  bool Convert(const AVFrame* pFrame, FootageFrame* pOut, std::string* pError) {
+  // How a frame's samples are to be read: its format without the old
+  // full-range aliases, its matrix and range as declared or as a player
+  // assumes, and whether it is RGB (or grey) rather than YUV.
+  struct Colour {
+    AVPixelFormat format = AV_PIX_FMT_NONE;
+    const AVPixFmtDescriptor* descriptor = nullptr;
+    int matrix = 0;
     bool fullRange = false;
-    const AVPixelFormat format =
-        WithoutJpegRange(static_cast<AVPixelFormat>(pFrame->format), &fullRange);
-    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
-    if (!descriptor || pFrame->width <= 0 || pFrame->height <= 0) {
-      *pError = Path() + ": frame " + std::to_string(lastIndex + 1) + " has no picture";
-      return false;
-    }
-    const bool rgb = (descriptor->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL)) != 0;
-    const bool gray = !rgb && descriptor->nb_components <= 2;
+    bool rgb = false;
+  };
+  Colour ColourOf(const AVFrame* pFrame) const {
+    Colour colour;
+    colour.format = WithoutJpegRange(static_cast<AVPixelFormat>(pFrame->format), &colour.fullRange);
+    colour.descriptor = av_pix_fmt_desc_get(colour.format);
+    if (!colour.descriptor) return colour;
+    const bool rgb = (colour.descriptor->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL)) != 0;
+    const bool gray = !rgb && colour.descriptor->nb_components <= 2;
+    colour.rgb = rgb || gray;
     if (pFrame->color_range == AVCOL_RANGE_JPEG) {
-      fullRange = true;
+      colour.fullRange = true;
     } else if (pFrame->color_range == AVCOL_RANGE_MPEG) {
-      fullRange = rgb;
+      colour.fullRange = rgb;
     } else if (rgb || gray) {
-      fullRange = true;  // pictures from image files
+      colour.fullRange = true;  // pictures from image files
     }
     int matrix = pFrame->colorspace;
     if (matrix == AVCOL_SPC_UNSPECIFIED || matrix == AVCOL_SPC_RGB ||
@@ -491,6 +423,62 @@ struct FootageReader::Impl {
       const bool hd = pFrame->width >= 1280 || pFrame->height > 576;
       matrix = hd ? SWS_CS_ITU709 : SWS_CS_ITU601;
     }
+    colour.matrix = matrix;
+    return colour;
+  }
+
+  // The decoded picture handed on as it is, widened to the display aspect
+  // where its pixels are not square (across only: fields stay apart).
+  bool HandPicture(const AVFrame* pFrame, const Colour& pColour, FootageFrame* pOut,
+                   std::string* pError) {
+    pOut->rgba.clear();
+    pOut->matrix = pColour.matrix;
+    pOut->fullRange = pColour.fullRange;
+    pOut->height = pFrame->height;
+    pOut->picture.Clear();
+    AVFrame* picture = pOut->picture.Frame();
+    if (!picture) {
+      *pError = Path() + ": out of memory";
+      return false;
+    }
+    const int outWidth =
+        pFrame->width == codedWidth && pFrame->height == codedHeight ? displayWidth : pFrame->width;
+    pOut->width = outWidth;
+    if (outWidth == pFrame->width) {
+      if (av_frame_ref(picture, pFrame) < 0) {
+        *pError = Path() + ": out of memory";
+        return false;
+      }
+      picture->format = pColour.format;
+      return true;
+    }
+    widener = sws_getCachedContext(widener, pFrame->width, pFrame->height, pColour.format, outWidth,
+                                   pFrame->height, pColour.format, kExactFlags, nullptr, nullptr,
+                                   nullptr);
+    picture->format = pColour.format;
+    picture->width = outWidth;
+    picture->height = pFrame->height;
+    if (!widener || av_frame_get_buffer(picture, 0) < 0 ||
+        av_frame_copy_props(picture, pFrame) < 0 ||
+        sws_scale(widener, pFrame->data, pFrame->linesize, 0, pFrame->height, picture->data,
+                  picture->linesize) != pFrame->height) {
+      *pError = Path() + ": frame " + std::to_string(lastIndex + 1) + " cannot be widened";
+      return false;
+    }
+    return true;
+  }
+
+  bool Convert(const AVFrame* pFrame, FootageFrame* pOut, std::string* pError) {
+    const Colour colour = ColourOf(pFrame);
+    const AVPixelFormat format = colour.format;
+    const AVPixFmtDescriptor* descriptor = colour.descriptor;
+    if (!descriptor || pFrame->width <= 0 || pFrame->height <= 0) {
+      *pError = Path() + ": frame " + std::to_string(lastIndex + 1) + " has no picture";
+      return false;
+    }
+    if (HandsPictures() && !colour.rgb) return HandPicture(pFrame, colour, pOut, pError);
+    const int matrix = colour.matrix;
+    const bool fullRange = colour.fullRange;
     // Pixels at the aspect the footage was opened with; a frame of another
     // size (a sequence's) keeps its own.
     const int outWidth =
@@ -499,7 +487,6 @@ struct FootageReader::Impl {
         scalerFormat != format || scalerMatrix != matrix || scalerRange != fullRange ||
         scalerOutWidth != outWidth) {
       sws_freeContext(scaler);
-      FreeBandScalers();
       // Only across: rows, and so an interlaced picture's fields, stay as they are.
       scaler = sws_getContext(pFrame->width, pFrame->height, format, outWidth, pFrame->height,
                               AV_PIX_FMT_RGBA, kExactFlags, nullptr, nullptr, nullptr);
@@ -530,15 +517,9 @@ struct FootageReader::Impl {
       planes[0] += static_cast<size_t>(pFrame->height - 1) * static_cast<size_t>(strides[0]);
       strides[0] = -strides[0];
     }
-    pOut->picture.clear();
-    const bool lKept = options.keepPicture && !turned && outWidth == pFrame->width &&
-                       ConvertKept(pFrame, format, pOut, planes[0], strides[0]);
-    if (!lKept && !pOut->picture.empty()) {
-      *pError = Path() + ": frame " + std::to_string(lastIndex + 1) + " cannot be converted";
-      return false;
-    }
-    if (!lKept && sws_scale(scaler, pFrame->data, pFrame->linesize, 0, pFrame->height, planes,
-                            strides) != pFrame->height) {
+    pOut->picture.Clear();
+    if (sws_scale(scaler, pFrame->data, pFrame->linesize, 0, pFrame->height, planes, strides) !=
+        pFrame->height) {
       *pError = Path() + ": frame " + std::to_string(lastIndex + 1) + " cannot be converted";
       return false;
     }
@@ -591,6 +572,8 @@ struct FootageReader::Impl {
   // files that are missing or do not read are recorded in pMissing.
   bool DecodeSequenceFile(std::vector<MissingFrames>* pMissing);
   bool DecodeOneFile(const std::string& pPath, std::string* pWhy);
+
+  bool HandsPictures() const { return options.pictures && rotation == 0; }
 
   std::string OpenMovie();
   std::string OpenSequence();
@@ -933,9 +916,21 @@ std::vector<AudioStreamInfo> FootageReader::AudioStreams() const {
 
 void FootageReader::SkipBefore(long long pNumber) { mImpl->skipBefore = pNumber; }
 
-void FootageReader::SetExactRows(const std::vector<RowSpan>& pRows) {
-  mImpl->allRowsExact = false;
-  mImpl->exactRows = pRows;
+bool FootageReader::HandsPictures() const { return mImpl->HandsPictures(); }
+
+Picture::Picture() : mFrame(av_frame_alloc()) {}
+Picture::~Picture() { av_frame_free(&mFrame); }
+Picture::Picture(Picture&& pOther) noexcept : mFrame(pOther.mFrame) {
+  pOther.mFrame = av_frame_alloc();
+}
+Picture& Picture::operator=(Picture&& pOther) noexcept {
+  std::swap(mFrame, pOther.mFrame);
+  return *this;
+}
+bool Picture::Empty() const { return !mFrame || !mFrame->buf[0]; }
+int Picture::Format() const { return Empty() ? -1 : mFrame->format; }
+void Picture::Clear() {
+  if (mFrame) av_frame_unref(mFrame);
 }
 
 bool FootageReader::Impl::NextSequence(FootageFrame* pFrame, std::string* pError) {

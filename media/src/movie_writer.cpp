@@ -2,6 +2,7 @@
 
 #include "audio_output.h"
 #include "av_error.h"
+#include "layer_blend.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -30,9 +31,6 @@ namespace media {
 namespace {
 
 constexpr int kScaleFlags = SWS_BICUBIC;
-
-// Conversions kept for bands of rows drawn over footage, one for each height.
-constexpr size_t kMostBandScalers = 16;
 
 std::string LowerExtension(const std::string& pPath) {
   const size_t slash = pPath.find_last_of('/');
@@ -161,7 +159,8 @@ struct MovieWriter::Impl {
   AVCodecContext* encoder = nullptr;
   AVStream* video = nullptr;
   SwsContext* scaler = nullptr;
-  std::map<int, SwsContext*> bandScalers;  // for rows drawn over footage, by band height
+  SwsContext* reformat = nullptr;  // footage pictures to the movie's pixel format
+  bool layer = false;
   AVFrame* frame = nullptr;
   AVPacket* packet = nullptr;
   AudioOutput audio;
@@ -180,17 +179,16 @@ struct MovieWriter::Impl {
   ~Impl() {
     Abort();
     sws_freeContext(scaler);
-    for (auto& lBand : bandScalers) sws_freeContext(lBand.second);
+    sws_freeContext(reformat);
     av_frame_free(&frame);
     av_packet_free(&packet);
     avcodec_free_context(&encoder);
   }
 
   bool CanTake(const uint8_t* pRgba, int pStride, std::string* pError);
-  // Rows pFirst to pFirst + pCount of an RGBA picture into the same rows of the frame.
-  bool Convert(SwsContext* pScaler, const uint8_t* pRgba, int pStride, bool pBottomUp, int pFirst,
-               int pCount);
-  bool Send(long long pPts, long long pDuration, std::string* pError);
+  // A whole RGBA picture into the frame.
+  bool Convert(const uint8_t* pRgba, int pStride, bool pBottomUp);
+  bool Send(AVFrame* pFrame, long long pPts, long long pDuration, std::string* pError);
 
   // The conversion matches the tags: libswscale would otherwise use BT.601.
   void SetColourDetails(SwsContext* pScaler) const {
@@ -220,13 +218,26 @@ struct MovieWriter::Impl {
 bool MovieWriter::Impl::SetupEncoder(const MovieOptions& pOptions, std::string* pError) {
   const char* name = "libx264";
   AVPixelFormat format = AV_PIX_FMT_YUV420P;
+  const AVPixelFormat footage = static_cast<AVPixelFormat>(pOptions.layerFormat);
+  const AVPixFmtDescriptor* footageDescriptor = layer ? av_pix_fmt_desc_get(footage) : nullptr;
   if (pOptions.codec == VideoCodec::kProRes) {
     name = "prores_ks";
-    format = AV_PIX_FMT_YUV422P10;
+    // 4:4:4 footage keeps its chroma (4444); all else is 422 HQ, 10 bits.
+    format = footageDescriptor && footageDescriptor->log2_chroma_w == 0 &&
+                     footageDescriptor->log2_chroma_h == 0
+                 ? AV_PIX_FMT_YUV444P10
+                 : AV_PIX_FMT_YUV422P10;
   } else if (pOptions.codec == VideoCodec::kFfv1) {
-    // RGB itself: lossless with nothing but a byte shuffle from RGBA.
     name = "ffv1";
+    // The footage's own samples where FFV1 stores them; otherwise RGB itself,
+    // lossless with nothing but a byte shuffle from RGBA.
     format = AV_PIX_FMT_BGR0;
+    const AVCodec* ffv1 = avcodec_find_encoder_by_name(name);
+    for (const AVPixelFormat* f = ffv1 && layer ? ffv1->pix_fmts : nullptr;
+         f && *f != AV_PIX_FMT_NONE; ++f) {
+      if (*f == footage) format = footage;
+    }
+    if (layer && format != footage) format = AV_PIX_FMT_YUV444P16;
   }
   if (format != AV_PIX_FMT_BGR0 && width % 2 != 0) {
     *pError = path + ": " + name + " needs an even width (" + std::to_string(width) + ")";
@@ -265,6 +276,13 @@ bool MovieWriter::Impl::SetupEncoder(const MovieOptions& pOptions, std::string* 
       rgb ? AVCOL_SPC_RGB
           : (ConvertibleMatrix(in.matrix) ? static_cast<AVColorSpace>(in.matrix) : AVCOL_SPC_BT709);
   encoder->color_range = rgb ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+  if (layer) {
+    // The footage's samples go out as they are: so do their matrix and range.
+    encoder->colorspace = ConvertibleMatrix(pOptions.layerMatrix)
+                              ? static_cast<AVColorSpace>(pOptions.layerMatrix)
+                              : AVCOL_SPC_BT709;
+    encoder->color_range = pOptions.layerFullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+  }
   encoder->color_primaries = OutputPrimaries(in.primaries);
   encoder->color_trc = OutputTransfer(in.transfer);
   if (muxer->oformat->flags & AVFMT_GLOBALHEADER) encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -327,6 +345,7 @@ bool MovieWriter::Impl::SetupEncoder(const MovieOptions& pOptions, std::string* 
 
 bool MovieWriter::Impl::Setup(const MovieOptions& pOptions, std::string* pError) {
   path = pOptions.path;
+  layer = pOptions.layerFormat >= 0;
   width = pOptions.width;
   height = pOptions.height;
   const char* muxerName = MuxerName(path);
@@ -474,15 +493,25 @@ bool MovieWriter::Impl::CanTake(const uint8_t* pRgba, int pStride, std::string* 
   return true;
 }
 
-bool MovieWriter::Impl::Send(long long pPts, long long pDuration, std::string* pError) {
+bool MovieWriter::Impl::Send(AVFrame* pFrame, long long pPts, long long pDuration,
+                             std::string* pError) {
   if (written == 0) firstPts = pPts;
   // The footage's own time; a time repeated or gone back still moves on.
   int64_t pts = pPts - firstPts;
   if (pts <= lastPts) pts = lastPts + 1;
   lastPts = pts;
   endPts = pts + std::max<long long>(pDuration, 1);
-  frame->pts = pts;
-  const int result = avcodec_send_frame(encoder, frame);
+  pFrame->pts = pts;
+  // Flagged as the movie is: a footage picture keeps its own props otherwise.
+  pFrame->interlaced_frame = frame->interlaced_frame;
+  pFrame->top_field_first = frame->top_field_first;
+  pFrame->color_range = encoder->color_range;
+  pFrame->colorspace = encoder->colorspace;
+  pFrame->color_primaries = encoder->color_primaries;
+  pFrame->color_trc = encoder->color_trc;
+  pFrame->sample_aspect_ratio = encoder->sample_aspect_ratio;
+  pFrame->pict_type = AV_PICTURE_TYPE_NONE;
+  const int result = avcodec_send_frame(encoder, pFrame);
   if (result < 0) {
     *pError = path + ": cannot encode: " + AvErrorText(result);
     return false;
@@ -492,18 +521,13 @@ bool MovieWriter::Impl::Send(long long pPts, long long pDuration, std::string* p
   return audio.WriteUntil(pts * av_q2d(timeBase), false, pError);
 }
 
-bool MovieWriter::Impl::Convert(SwsContext* pScaler, const uint8_t* pRgba, int pStride,
-                                bool pBottomUp, int pFirst, int pCount) {
-  // Row pFirst of the picture, read upwards in memory when the bottom row comes first.
-  const uint8_t* source = pRgba + static_cast<ptrdiff_t>(pBottomUp ? height - 1 - pFirst : pFirst) *
-                                      static_cast<ptrdiff_t>(pStride);
+bool MovieWriter::Impl::Convert(const uint8_t* pRgba, int pStride, bool pBottomUp) {
+  // Read upwards in memory when the bottom row comes first.
+  const uint8_t* source =
+      pRgba +
+      (pBottomUp ? static_cast<ptrdiff_t>(height - 1) * static_cast<ptrdiff_t>(pStride) : 0);
   const int stride = pBottomUp ? -pStride : pStride;
-  uint8_t* planes[4] = {};
-  for (int i = 0; i < 4 && frame->data[i]; ++i) {
-    const int rows = i == 0 || encoder->pix_fmt != AV_PIX_FMT_YUV420P ? pFirst : pFirst / 2;
-    planes[i] = frame->data[i] + static_cast<ptrdiff_t>(rows) * frame->linesize[i];
-  }
-  return sws_scale(pScaler, &source, &stride, 0, pCount, planes, frame->linesize) == pCount;
+  return sws_scale(scaler, &source, &stride, 0, height, frame->data, frame->linesize) == height;
 }
 
 const std::vector<std::string>& MovieWriter::Notes() const { return mImpl->notes; }
@@ -514,57 +538,60 @@ bool MovieWriter::Write(const uint8_t* pRgba, int pStride, bool pBottomUp, long 
                         long long pDuration, std::string* pError) {
   Impl& impl = *mImpl;
   if (!impl.CanTake(pRgba, pStride, pError)) return false;
-  if (!impl.Convert(impl.scaler, pRgba, pStride, pBottomUp, 0, impl.height)) {
+  if (!impl.Convert(pRgba, pStride, pBottomUp)) {
     *pError = impl.path + ": cannot convert a frame";
     return false;
   }
-  return impl.Send(pPts, pDuration, pError);
+  return impl.Send(impl.frame, pPts, pDuration, pError);
 }
 
-bool MovieWriter::KeepsFootage(const FootageFrame& pFootage) const {
-  const Impl& impl = *mImpl;
-  const AVColorRange range = pFootage.fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
-  return impl.encoder && impl.encoder->pix_fmt == AV_PIX_FMT_YUV420P && !pFootage.picture.empty() &&
-         pFootage.width == impl.width && pFootage.height == impl.height &&
-         pFootage.matrix == impl.encoder->colorspace && range == impl.encoder->color_range;
-}
-
-bool MovieWriter::WriteOver(const FootageFrame& pFootage, const std::vector<RowSpan>& pDrawn,
-                            const uint8_t* pRgba, int pStride, bool pBottomUp, long long pPts,
-                            long long pDuration, std::string* pError) {
+bool MovieWriter::WriteLayer(Picture& pFootage, const uint8_t* pOverBlack,
+                             const uint8_t* pOverWhite, bool pBottomUp, long long pPts,
+                             long long pDuration, std::string* pError) {
   Impl& impl = *mImpl;
-  if (!KeepsFootage(pFootage)) return Write(pRgba, pStride, pBottomUp, pPts, pDuration, pError);
-  if (!impl.CanTake(pRgba, pStride, pError)) return false;
-  const int w = impl.width, h = impl.height;
-  const size_t luma = static_cast<size_t>(w) * h;
-  av_image_copy_plane(impl.frame->data[0], impl.frame->linesize[0], pFootage.picture.data(), w, w,
-                      h);
-  av_image_copy_plane(impl.frame->data[1], impl.frame->linesize[1], pFootage.picture.data() + luma,
-                      w / 2, w / 2, h / 2);
-  av_image_copy_plane(impl.frame->data[2], impl.frame->linesize[2],
-                      pFootage.picture.data() + luma * 5 / 4, w / 2, w / 2, h / 2);
-  for (const RowSpan& span : pDrawn) {
-    // Whole chroma rows, with two more luma rows each side for the chroma's filter.
-    const int first = std::max(0, (span.first - 2) & ~1);
-    const int end = std::min(h, (span.first + span.count + 3) & ~1);
-    if (end <= first) continue;
-    // Bands move with keyed drawing: keep a few heights, not every one met.
-    if (impl.bandScalers.size() >= kMostBandScalers && !impl.bandScalers.count(end - first)) {
-      for (auto& old : impl.bandScalers) sws_freeContext(old.second);
-      impl.bandScalers.clear();
-    }
-    SwsContext*& band = impl.bandScalers[end - first];
-    if (!band) {
-      band = sws_getContext(w, end - first, AV_PIX_FMT_RGBA, w, end - first, AV_PIX_FMT_YUV420P,
-                            kScaleFlags, nullptr, nullptr, nullptr);
-      if (band) impl.SetColourDetails(band);
-    }
-    if (!band || !impl.Convert(band, pRgba, pStride, pBottomUp, first, end - first)) {
-      *pError = impl.path + ": cannot convert a frame";
+  if (!impl.open || !impl.layer) {
+    *pError = impl.path + (impl.open ? ": takes no layered frames" : ": the movie is closed");
+    return false;
+  }
+  AVFrame* source = pFootage.Frame();
+  if (pFootage.Empty() || source->width != impl.width || source->height != impl.height) {
+    *pError = impl.path + ": a footage picture is not " + std::to_string(impl.width) + "x" +
+              std::to_string(impl.height);
+    return false;
+  }
+  AVFrame* target = source;
+  if (source->format != impl.encoder->pix_fmt) {
+    // Another depth or subsampling: from YUV to YUV, the range kept.
+    impl.reformat = sws_getCachedContext(
+        impl.reformat, impl.width, impl.height, static_cast<AVPixelFormat>(source->format),
+        impl.width, impl.height, impl.encoder->pix_fmt,
+        SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
+    const int full = impl.encoder->color_range == AVCOL_RANGE_JPEG;
+    const int* table = sws_getCoefficients(impl.encoder->colorspace);
+    if (!impl.reformat || av_frame_make_writable(impl.frame) < 0 ||
+        sws_setColorspaceDetails(impl.reformat, table, full, table, full, 0, 1 << 16, 1 << 16) <
+            0 ||
+        sws_scale(impl.reformat, source->data, source->linesize, 0, impl.height, impl.frame->data,
+                  impl.frame->linesize) != impl.height) {
+      *pError = impl.path + ": cannot convert a footage picture";
       return false;
     }
+    target = impl.frame;
+  } else if (av_frame_make_writable(source) < 0) {
+    *pError = impl.path + ": out of memory";
+    return false;
   }
-  return impl.Send(pPts, pDuration, pError);
+  LayerRows rows;
+  rows.overBlack = pOverBlack;
+  rows.overWhite = pOverWhite;
+  rows.bottomUp = pBottomUp;
+  if (!BlendLayer(target, rows, impl.encoder->colorspace,
+                  impl.encoder->color_range == AVCOL_RANGE_JPEG)) {
+    *pError = impl.path + ": cannot blend into " +
+              av_get_pix_fmt_name(static_cast<AVPixelFormat>(target->format));
+    return false;
+  }
+  return impl.Send(target, pPts, pDuration, pError);
 }
 
 bool MovieWriter::Finish(std::string* pError) {

@@ -146,6 +146,9 @@ struct FramebufferCalls {
   PFNGLFRAMEBUFFERTEXTURE2DPROC FramebufferTexture2D = nullptr;
   // OpenGL 4.3; without it footage is always drawn as a textured quad.
   PFNGLCOPYIMAGESUBDATAPROC CopyImageSubData = nullptr;
+  // OpenGL 2.0 and 3.0, for drawing the HUD as a layer over two backgrounds at once.
+  PFNGLDRAWBUFFERSPROC DrawBuffers = nullptr;
+  PFNGLCLEARBUFFERFVPROC ClearBufferfv = nullptr;
 
   template <class tFunction>
   static bool Load(tFunction& pFunction, const char* pName) {
@@ -164,7 +167,9 @@ struct FramebufferCalls {
            Load(BindRenderbuffer, "glBindRenderbuffer") &&
            Load(RenderbufferStorage, "glRenderbufferStorage") &&
            Load(FramebufferTexture2D, "glFramebufferTexture2D") &&
-           (Load(CopyImageSubData, "glCopyImageSubData") || true);
+           (Load(CopyImageSubData, "glCopyImageSubData") || true) &&
+           (Load(DrawBuffers, "glDrawBuffers") || true) &&
+           (Load(ClearBufferfv, "glClearBufferfv") || true);
   }
 };
 
@@ -176,6 +181,9 @@ struct OffscreenViewer::Impl {
   FramebufferCalls gl;
   GLuint framebuffer = 0;
   GLuint colour = 0;  // a texture, so a footage frame can be copied straight in
+  // A layer: the second colour buffer, cleared white while the first is black.
+  bool layer = false;
+  GLuint white = 0;
   GLuint depthStencil = 0;
   int width = 0;
   int height = 0;
@@ -253,6 +261,11 @@ bool OffscreenViewer::Impl::Allocate(int pWidth, int pHeight) {
   glPushAttrib(GL_TEXTURE_BIT);
   glBindTexture(GL_TEXTURE_2D, colour);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pWidth, pHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  if (white) {
+    glBindTexture(GL_TEXTURE_2D, white);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pWidth, pHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 nullptr);
+  }
   glPopAttrib();
   gl.BindRenderbuffer(GL_RENDERBUFFER, depthStencil);
   gl.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, pWidth, pHeight);
@@ -371,6 +384,7 @@ OffscreenViewer::~OffscreenViewer() {
     lImpl.gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
     lImpl.gl.DeleteFramebuffers(1, &lImpl.framebuffer);
     glDeleteTextures(1, &lImpl.colour);
+    if (lImpl.white) glDeleteTextures(1, &lImpl.white);
     lImpl.gl.DeleteRenderbuffers(1, &lImpl.depthStencil);
   }
   DestroyContext(lImpl.display, lImpl.context);
@@ -446,6 +460,36 @@ bool OffscreenViewer::SetBackgroundFrame(const unsigned char* pRgba, int pWidth,
   return true;
 }
 
+bool OffscreenViewer::SetLayerMode(bool pLayer) {
+  Impl& lImpl = *mImpl;
+  if (pLayer == lImpl.layer) return true;
+  if (pLayer && (!lImpl.gl.DrawBuffers || !lImpl.gl.ClearBufferfv)) return false;
+  MakeCurrent();
+  lImpl.gl.BindFramebuffer(GL_FRAMEBUFFER, lImpl.framebuffer);
+  if (pLayer) {
+    if (!lImpl.white) {
+      glGenTextures(1, &lImpl.white);
+      glPushAttrib(GL_TEXTURE_BIT);
+      glBindTexture(GL_TEXTURE_2D, lImpl.white);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+      glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, lImpl.width, lImpl.height, 0, GL_RGBA,
+                   GL_UNSIGNED_BYTE, nullptr);
+      glPopAttrib();
+      lImpl.gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT1, GL_TEXTURE_2D,
+                                    lImpl.white, 0);
+    }
+    // Whatever the plug-in draws, with whatever blending, lands in both.
+    const GLenum lBoth[2] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1};
+    lImpl.gl.DrawBuffers(2, lBoth);
+  } else {
+    const GLenum lOne = GL_COLOR_ATTACHMENT0;
+    lImpl.gl.DrawBuffers(1, &lOne);
+  }
+  lImpl.layer = pLayer;
+  return lImpl.gl.CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+}
+
 void OffscreenViewer::RenderFrame(const std::vector<ORSDK2014::FBHUDElement*>& pElements,
                                   ORSDK2014::FBCamera* pViewingCamera) {
   Impl& lImpl = *mImpl;
@@ -467,10 +511,22 @@ void OffscreenViewer::RenderFrame(const std::vector<ORSDK2014::FBHUDElement*>& p
                static_cast<GLfloat>(lImpl.background[2]), 1.0f);
   glClearDepth(1.0);
   glClearStencil(0);
-  glClear((lCopy ? 0 : GL_COLOR_BUFFER_BIT) | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  glClear((lCopy || lImpl.layer ? 0 : GL_COLOR_BUFFER_BIT) | GL_DEPTH_BUFFER_BIT |
+          GL_STENCIL_BUFFER_BIT);
+  if (lImpl.layer) {
+    const GLfloat lBlack[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    const GLfloat lWhite[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    lImpl.gl.ClearBufferfv(GL_COLOR, 0, lBlack);
+    lImpl.gl.ClearBufferfv(GL_COLOR, 1, lWhite);
+  }
   glPopAttrib();
-  if (!lImpl.picture.isNull()) lImpl.DrawPicture();
-  if (lCopy) {
+  if (lImpl.layer) {
+    // No background: the layer is what is drawn over any.
+  } else if (!lImpl.picture.isNull()) {
+    lImpl.DrawPicture();
+  }
+  if (lImpl.layer) {
+  } else if (lCopy) {
     lImpl.gl.CopyImageSubData(lImpl.footageTexture, GL_TEXTURE_2D, 0, 0, 0, 0, lImpl.colour,
                               GL_TEXTURE_2D, 0, 0, 0, 0, lImpl.width, lImpl.height, 1);
   } else if (lImpl.footage) {
@@ -513,6 +569,19 @@ void OffscreenViewer::ReadPixelsBottomUp(unsigned char* pRgba) {
   glReadBuffer(GL_COLOR_ATTACHMENT0);
   glReadPixels(0, 0, lImpl.width, lImpl.height, GL_RGBA, GL_UNSIGNED_BYTE, pRgba);
   glPopClientAttrib();
+}
+
+bool OffscreenViewer::ReadLayerBottomUp(unsigned char* pOverBlack, unsigned char* pOverWhite) {
+  Impl& lImpl = *mImpl;
+  if (!lImpl.layer) return false;
+  ReadPixelsBottomUp(pOverBlack);
+  glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glReadBuffer(GL_COLOR_ATTACHMENT1);
+  glReadPixels(0, 0, lImpl.width, lImpl.height, GL_RGBA, GL_UNSIGNED_BYTE, pOverWhite);
+  glReadBuffer(GL_COLOR_ATTACHMENT0);
+  glPopClientAttrib();
+  return true;
 }
 
 }  // namespace fbhost

@@ -12,12 +12,27 @@
 #include <string>
 #include <vector>
 
+struct AVFrame;
+
 namespace media {
 
-// Rows of a picture, counted from the top.
-struct RowSpan {
-  int first = 0;
-  int count = 0;
+// A decoded picture at its own bit depth and chroma subsampling, owned.
+class Picture {
+ public:
+  Picture();
+  ~Picture();
+  Picture(Picture&& pOther) noexcept;
+  Picture& operator=(Picture&& pOther) noexcept;
+  Picture(const Picture&) = delete;
+  Picture& operator=(const Picture&) = delete;
+
+  AVFrame* Frame() const { return mFrame; }
+  int Format() const;  // its AVPixelFormat; -1 when empty
+  bool Empty() const;
+  void Clear();
+
+ private:
+  AVFrame* mFrame = nullptr;
 };
 
 // Frames of a sequence that did not come out: no file, or one that does not read.
@@ -52,14 +67,12 @@ struct FootageFrame {
   // A sequence's frames missing just before this one.
   std::vector<MissingFrames> missing;
 
-  // With FootageOptions::keepPicture, for 8-bit 4:2:0 YUV footage: the
-  // decoded picture itself (the Y, U and V planes, rows packed), the matrix
-  // (AVColorSpace) and range it was converted with, and the rows whose RGBA
-  // is exact; the others are within 3 code values. Empty exactRows: all exact.
-  std::vector<uint8_t> picture;
+  // With FootageOptions::pictures, for YUV footage shown upright: the decoded
+  // picture itself instead of RGBA (at the display aspect, still YUV), and the
+  // matrix (AVColorSpace) and range it declares or a player assumes.
+  Picture picture;
   int matrix = 0;
   bool fullRange = false;
-  std::vector<RowSpan> exactRows;
 };
 
 struct FootageOptions {
@@ -71,10 +84,9 @@ struct FootageOptions {
   // Rows bottom first, as OpenGL takes them: turned over by the conversion
   // itself, at no cost.
   bool bottomUp = false;
-  // Keep the decoded 4:2:0 picture beside the RGBA, and convert exactly only
-  // the rows SetExactRows names: for a caller that puts its own drawing back
-  // into the footage's own pixels and needs exact RGB only where it draws.
-  bool keepPicture = false;
+  // Hand YUV footage shown upright as decoded pictures, not RGBA, for a
+  // caller that blends its drawing into the footage's own samples.
+  bool pictures = false;
   // An image sequence's rate; 0 for 24 fps, the film rate. Movies keep their own.
   int sequenceRateNumerator = 0;
   int sequenceRateDenominator = 1;
@@ -137,9 +149,9 @@ class FootageReader {
   const Timecode& FirstTimecode() const;
   ColourTags Colour() const;
 
-  // With keepPicture: the rows the next frames convert exactly (with a few
-  // rows' margin for the chroma around them); until called, all of them.
-  void SetExactRows(const std::vector<RowSpan>& pRows);
+  // Whether frames come as decoded pictures (FootageOptions::pictures, YUV
+  // footage with no rotation), or as RGBA.
+  bool HandsPictures() const;
 
   // The next frame in order into pFrame (its buffer is reused). False at the
   // end with pError empty, or when the footage breaks off, with pError naming

@@ -50,6 +50,12 @@ struct MovieOptions {
   int timeBaseNumerator = 0;
   int timeBaseDenominator = 0;
   FieldOrder fields = FieldOrder::kProgressive;
+  // For WriteLayer: the footage pictures' pixel format (AVPixelFormat), matrix
+  // (AVColorSpace) and range, which the movie keeps. layerFormat -1: frames
+  // come as RGBA only.
+  int layerFormat = -1;
+  int layerMatrix = 1;
+  bool layerFullRange = false;
   Timecode firstTimecode;   // of the first frame written; unset (nominalRate 0) for none
   ColourTags colour;        // the footage's; unspecified ones become BT.709 (limited range)
   std::string footagePath;  // never written over
@@ -80,15 +86,15 @@ class MovieWriter {
              std::string* pError);
   // Sound read with the frames, on the same clock.
   void TakeAudio(AudioPackets&& pPackets);
-  // The same, drawn over a frame of footage: where the footage's own 4:2:0
-  // picture is kept and matches the movie's pixels, size, matrix and range, only
-  // the rows pDrawn names (with a few rows' margin) are converted from RGBA;
-  // every other row is the footage's, untouched. Otherwise as Write.
-  bool WriteOver(const FootageFrame& pFootage, const std::vector<RowSpan>& pDrawn,
-                 const uint8_t* pRgba, int pStride, bool pBottomUp, long long pPts,
-                 long long pDuration, std::string* pError);
-  // Whether WriteOver takes the rows it is not told of from this footage frame.
-  bool KeepsFootage(const FootageFrame& pFootage) const;
+  // A frame of footage with a drawn layer blended into its own samples
+  // (MovieOptions::layerFormat): the layer as OffscreenViewer's layer mode
+  // reads it, over black and over white, width x height RGBA each, rows
+  // packed. The picture is converted to the movie's pixel format where it
+  // differs (never through RGB), then the layer is blended in; whatever the
+  // layer leaves uncovered keeps the picture's samples. The picture's buffer
+  // may be written to.
+  bool WriteLayer(Picture& pFootage, const uint8_t* pOverBlack, const uint8_t* pOverWhite,
+                  bool pBottomUp, long long pPts, long long pDuration, std::string* pError);
   // Flushes the encoder, writes the rest of the audio, closes the file and
   // renames it into place.
   bool Finish(std::string* pError);

@@ -42,6 +42,14 @@ class OffscreenViewer {
   bool SetBackgroundFrame(const unsigned char* pRgba, int pWidth, int pHeight,
                           bool pBottomUp = false);
 
+  // Layer mode: frames are drawn over no background but over black and over
+  // white at once (two colour buffers, one pass of the elements), so that
+  // what the HUD covers, and by how much, can be told apart from what it
+  // shows: over black is the HUD's colour already weighted by its coverage,
+  // white minus black what of the background still shows through. False when
+  // the context cannot draw to two buffers.
+  bool SetLayerMode(bool pLayer);
+
   // One frame: clear to the background, raise the rendering-pipeline event for
   // stage 4, call DrawElement of every shown element (one view), raise stage 5. pViewingCamera is
   // what the view's options report.
@@ -53,6 +61,9 @@ class OffscreenViewer {
   // The framebuffer's RGBA pixels into pRgba (Width() * Height() * 4 bytes),
   // bottom row first as OpenGL hands them: no copy to turn them over.
   void ReadPixelsBottomUp(unsigned char* pRgba);
+  // In layer mode: the frame over black and over white, each as
+  // ReadPixelsBottomUp reads. False when not in layer mode.
+  bool ReadLayerBottomUp(unsigned char* pOverBlack, unsigned char* pOverWhite);
 
  private:
   OffscreenViewer();

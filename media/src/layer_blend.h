@@ -1,0 +1,31 @@
+#pragma once
+// Blends a drawn layer into a decoded YUV picture at the picture's own bit
+// depth and chroma subsampling, as an overlay filter does: only the layer's
+// colours are converted, with the picture's matrix and range, and every
+// sample the layer covers nothing of is left as it is.
+//
+// The layer comes as two RGBA renderings of the same drawing, over black and
+// over white (OffscreenViewer's layer mode). Over black is the colour already
+// weighted by coverage; white minus black is how much of the background still
+// shows through. For drawing blended the usual way (source alpha, one minus
+// source alpha), the drawing over any background B is then black + (white -
+// black) * B, so its YUV is got without converting B at all.
+
+#include <cstdint>
+
+struct AVFrame;
+
+namespace media {
+
+struct LayerRows {
+  const uint8_t* overBlack = nullptr;  // width x height RGBA, rows packed
+  const uint8_t* overWhite = nullptr;
+  bool bottomUp = false;  // the first row in memory is the picture's bottom
+};
+
+// pFrame: planar YUV, 8 to 16 bits, the layer's size. pMatrix is an
+// AVColorSpace; pFullRange the picture's range. False for a format it cannot
+// blend into.
+bool BlendLayer(AVFrame* pFrame, const LayerRows& pLayer, int pMatrix, bool pFullRange);
+
+}  // namespace media
