@@ -1,7 +1,10 @@
 #include "frame_sinks.h"
 
+#include <media/rgba_resampler.h>
+
 #include <QImage>
 #include <QSaveFile>
+#include <algorithm>
 
 namespace {
 
@@ -10,7 +13,8 @@ class PngSink : public FrameSink {
   PngSink(const std::optional<FramePattern>& pPattern, const std::string& pPath)
       : mPattern(pPattern), mPath(pPath) {}
 
-  bool Write(RenderedFrame& pFrame, int pWidth, int pHeight, std::string* pError) override {
+  bool Write(RenderedFrame& pFrame, std::string* pError) override {
+    const int pWidth = pFrame.width, pHeight = pFrame.height;
     const std::string lPath = mPattern ? mPattern->Format(pFrame.number) : mPath;
     // Opaque: the viewer shows colour, not coverage.
     const QImage lImage = QImage(pFrame.rgba.data(), pWidth, pHeight, QImage::Format_RGBA8888)
@@ -37,7 +41,8 @@ class MovieSink : public FrameSink {
  public:
   explicit MovieSink(const MovieSinkSettings& pSettings) : mSettings(pSettings) {}
 
-  bool Write(RenderedFrame& pFrame, int pWidth, int pHeight, std::string* pError) override {
+  bool Write(RenderedFrame& pFrame, std::string* pError) override {
+    const int pWidth = pFrame.width, pHeight = pFrame.height;
     if (!mWriter) {
       media::MovieOptions lOptions = mSettings.options;
       lOptions.width = pWidth;
@@ -57,7 +62,7 @@ class MovieSink : public FrameSink {
       }
     }
     mWriter->TakeAudio(std::move(pFrame.audio));
-    if (!pFrame.picture.Empty()) {
+    if (pFrame.layer && !pFrame.picture.Empty()) {
       return mWriter->WriteLayer(pFrame.picture, pFrame.rgba.data(), pFrame.white.data(), true,
                                  pFrame.pts, pFrame.duration, pError);
     }
@@ -81,6 +86,37 @@ class MovieSink : public FrameSink {
 };
 
 }  // namespace
+
+bool ComposeLayer(RenderedFrame* pFrame) {
+  if (!pFrame->layer) return true;
+  // Kept for the thread that writes, as conversions are costly to set up.
+  thread_local media::RgbaResampler tResampler;
+  if (pFrame->layerWidth != pFrame->width || pFrame->layerHeight != pFrame->height) {
+    if (!tResampler.Resample(&pFrame->rgba, pFrame->layerWidth, pFrame->layerHeight, pFrame->width,
+                             pFrame->height) ||
+        !tResampler.Resample(&pFrame->white, pFrame->layerWidth, pFrame->layerHeight, pFrame->width,
+                             pFrame->height)) {
+      return false;
+    }
+    pFrame->layerWidth = pFrame->width;
+    pFrame->layerHeight = pFrame->height;
+  }
+  if (!pFrame->picture.Empty()) return true;
+  // Over the footage's RGB, as blending draws it: over black, plus what of
+  // the background shows through.
+  const size_t lSize = std::min(pFrame->rgba.size(), pFrame->footage.size());
+  for (size_t i = 0; i < lSize; i += 4) {
+    for (size_t c = 0; c < 3; ++c) {
+      const int lBlack = pFrame->rgba[i + c];
+      const int lShows = std::max(0, pFrame->white[i + c] - lBlack);
+      pFrame->rgba[i + c] = static_cast<unsigned char>(
+          std::min(255, lBlack + (lShows * pFrame->footage[i + c] + 127) / 255));
+    }
+    pFrame->rgba[i + 3] = 255;
+  }
+  pFrame->layer = false;
+  return true;
+}
 
 std::unique_ptr<FrameSink> MakePngSink(const std::optional<FramePattern>& pPattern,
                                        const std::string& pPath) {

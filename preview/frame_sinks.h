@@ -23,19 +23,34 @@ struct RenderedFrame {
   media::Timecode timecode;
   media::AudioPackets audio;  // the footage's sound read with it
   std::vector<unsigned char> rgba;
-  // For a movie over footage: the footage's own picture, and the HUD as a
-  // layer to blend into it, rgba holding it over black and white over white.
-  media::Picture picture;
+  // Its size: the viewport's, or the footage's where the HUD came as a layer.
+  int width = 0;
+  int height = 0;
+  // The HUD as a layer (rgba holding it over black, white over white) at
+  // layerWidth x layerHeight, over the footage's own picture (a movie's), or
+  // its RGBA (footage; rows bottom first) when the footage is RGB or the
+  // output a PNG. ComposeLayer makes rgba the picture a PNG or an RGB movie
+  // takes.
+  bool layer = false;
+  int layerWidth = 0;
+  int layerHeight = 0;
   std::vector<unsigned char> white;
+  std::vector<unsigned char> footage;
+  media::Picture picture;
   int matrix = 0;
   bool fullRange = false;
 };
+
+// A layer drawn at another size than the frame's resampled to it; then, where
+// the frame has no footage picture to blend into, the layer put over the
+// footage's RGBA as the viewer would draw it. False when out of memory.
+bool ComposeLayer(RenderedFrame* pFrame);
 
 class FrameSink {
  public:
   virtual ~FrameSink() = default;
   // Takes what it writes of the frame (its sound).
-  virtual bool Write(RenderedFrame& pFrame, int pWidth, int pHeight, std::string* pError) = 0;
+  virtual bool Write(RenderedFrame& pFrame, std::string* pError) = 0;
   // After the last frame: completes what was written.
   virtual bool Finish(std::string* pError) = 0;
   // Instead of Finish: removes what is incomplete.

@@ -207,6 +207,7 @@ int main(int argc, char** argv) {
     lBackground.footage = lSettings;
   }
   std::unique_ptr<media::FootageReader> lFootage;
+  bool lHudLayer = false;
   if (lBackground.kind == Kind::kFootage) {
     if (!lOptions.footageTimecode.empty()) lBackground.footage.timecode = lOptions.footageTimecode;
     if (lOptions.ltcChannel >= 0) lBackground.footage.ltcChannel = lOptions.ltcChannel;
@@ -217,7 +218,7 @@ int main(int argc, char** argv) {
     lOpen.bottomUp = true;  // as the viewer takes them
     // A movie takes the HUD as a layer blended into the footage's own samples
     // (a strip shows the viewer's frames, so it needs them in RGB).
-    lOpen.pictures = lOptions.movie && lOptions.strip.empty();
+    lOpen.pictures = lOptions.movie && lOptions.strip.empty() && lOptions.width == 0;
     lOpen.audio = lOptions.movie && lOptions.audio != "none";
     lOpen.warn = Tell;
     // An image sequence carries no rate: the one given, else the scene's, else film's.
@@ -269,9 +270,21 @@ int main(int argc, char** argv) {
       lDescription.stop = lStop >= 0.0 ? std::llround(lStop) : 0;
       lDescription.frame = 0;
     }
+    if (lOptions.hudHeight >= 0) lBackground.footage.hudHeight = lOptions.hudHeight;
     if (lOptions.width == 0) {
+      // The HUD laid out as for a viewer of that many lines, at the footage's
+      // aspect, then scaled to the footage.
+      const int lLines = lBackground.footage.hudHeight < 0 ? 1080 : lBackground.footage.hudHeight;
       lDescription.width = lFootage->Width();
       lDescription.height = lFootage->Height();
+      if (lLines > 0 && lLines != lFootage->Height()) {
+        const long long lWide =
+            (2LL * lLines * lFootage->Width() + lFootage->Height()) / (2LL * lFootage->Height());
+        lDescription.width =
+            static_cast<int>(std::clamp<long long>(lWide, 1, fbhost::kMaxViewportSide));
+        lDescription.height = lLines;
+        lHudLayer = true;
+      }
     } else if (lFootage->Fields() != media::FieldOrder::kProgressive &&
                lOptions.height != lFootage->Height()) {
       // Scaled upright, lines of both fields would mix.
@@ -384,6 +397,7 @@ int main(int argc, char** argv) {
     lRender.viewer = lViewer.get();
     lRender.footage = lFootage.get();
     lRender.limited = lOptions.frames || !lFootage;
+    lRender.hudLayer = lHudLayer;
     lRender.first = lOptions.frames ? lOptions.firstFrame : lScene.Frame();
     lRender.last = lOptions.frames ? lOptions.lastFrame : lRender.first;
     lRender.warn = Tell;

@@ -98,6 +98,12 @@ CommandLine ParseCommandLine(const QStringList& pArguments, PreviewOptions* pOpt
       "A movie's sound: copy (refused where the container cannot hold it), aac, or none. "
       "Default: copied where the container holds it, else encoded to AAC.",
       "MODE");
+  const QCommandLineOption lHudHeight(
+      "hud-height",
+      "Over footage, the lines the HUD is laid out in, at the footage's aspect, before it is "
+      "scaled to the footage (default 1080, as for a 1920x1080 viewer), or native: the footage's "
+      "own pixels.",
+      "H");
   const QCommandLineOption lVerbose("verbose",
                                     "Also show the host's trace and FFmpeg's own warnings.");
   const QCommandLineOption lCodec("codec", "A movie's codec: h264 (default), prores or ffv1.",
@@ -124,7 +130,7 @@ CommandLine ParseCommandLine(const QStringList& pArguments, PreviewOptions* pOpt
       "strip-frames", "How many frames the strip shows (2 to 16, default 4).", "N");
   for (const QCommandLineOption& lOption :
        {lOutput, lFrames, lSize, lPlugin, lSave, lList, lStrip, lStripFrames, lFootage,
-        lFootageTimecode, lFootageRate, lLtcChannel, lAudio, lCodec, lCrf, lVerbose})
+        lFootageTimecode, lFootageRate, lLtcChannel, lAudio, lCodec, lCrf, lHudHeight, lVerbose})
     lParser.addOption(lOption);
 
   if (!lParser.parse(pArguments)) {
@@ -210,6 +216,14 @@ CommandLine ParseCommandLine(const QStringList& pArguments, PreviewOptions* pOpt
     }
   }
   pOptions->verbose = lParser.isSet(lVerbose);
+  if (lParser.isSet(lHudHeight) &&
+      !fbhost::ParseHudHeight(lParser.value(lHudHeight).toStdString(), &pOptions->hudHeight)) {
+    *pText = "--hud-height: expected native or a number of lines from " +
+             std::to_string(fbhost::kMinHudHeight) + " to " +
+             std::to_string(fbhost::kMaxHudHeight) + ", got '" +
+             lParser.value(lHudHeight).toStdString() + "'";
+    return CommandLine::kBad;
+  }
   if ((lParser.isSet(lCodec) || lParser.isSet(lCrf)) && !pOptions->movie) {
     *pText = std::string(lParser.isSet(lCodec) ? "--codec" : "--crf") +
              ": needs a movie output (.mov, .mp4 or .mkv)";

@@ -22,6 +22,9 @@ struct PreviewOptions {
   int ltcChannel = -1;  // -1: the scene's footage entry decides
   std::string audio;    // copy, aac or none; empty: copied where the container holds it
   bool verbose = false;
+  // The lines the HUD is laid out in over footage: -1 when not given, 0 for
+  // the footage's own.
+  int hudHeight = -1;
   long long firstFrame = 0;
   long long lastFrame = 0;
   bool frames = false;

@@ -217,14 +217,15 @@ RenderResult RenderFrames(const RenderRun& pRun) {
     RenderedPtr lFrame;
     while (lRendered.full.Pop(&lFrame)) {
       std::string lError;
-      if (!lFailure.Failed() && !pRun.sink->Write(*lFrame, lWidth, lHeight, &lError)) {
+      if (!lFailure.Failed() && !ComposeLayer(lFrame.get())) lError = "out of memory";
+      if (!lFailure.Failed() && (!lError.empty() || !pRun.sink->Write(*lFrame, &lError))) {
         lFailure.Set(lError);
         lRendered.Close();
         lDecoded.Close();
         break;
       }
       ++lResult.written;
-      lStrip.Offer(*lFrame, lWidth, lHeight);
+      lStrip.Offer(*lFrame, lFrame->width, lFrame->height);
       lFrame->audio.Clear();
       lRendered.empty.Push(lFrame);
     }
@@ -244,10 +245,9 @@ RenderResult RenderFrames(const RenderRun& pRun) {
     }
     if (!lRendered.empty.Pop(&lOut)) break;
     ++lDone;
-    // A footage picture of the viewport's size takes the HUD as a layer;
-    // any other frame is the viewer's background.
-    const bool lLayer = lFootage && !lFootage->picture.Empty() && lFootage->width == lWidth &&
-                        lFootage->height == lHeight;
+    // The HUD as a layer over the footage's own picture, or laid out at
+    // another size than the footage's; else the footage is the viewer's background.
+    const bool lLayer = lFootage && (pRun.hudLayer || !lFootage->picture.Empty());
     if (lFootage && !lViewer.SetLayerMode(lLayer)) {
       lFailure.Set("cannot draw the HUD as a layer: the OpenGL context draws to one buffer only");
       break;
@@ -280,12 +280,21 @@ RenderResult RenderFrames(const RenderRun& pRun) {
     lViewer.RenderFrame(lScene.Elements(), lScene.CurrentCamera());
     lOut->rgba.resize(static_cast<size_t>(lWidth) * static_cast<size_t>(lHeight) * 4);
     lOut->picture.Clear();
+    lOut->layer = lLayer;
+    lOut->width = lLayer ? lFootage->width : lWidth;
+    lOut->height = lLayer ? lFootage->height : lHeight;
     if (lLayer) {
+      lOut->layerWidth = lWidth;
+      lOut->layerHeight = lHeight;
       lOut->white.resize(lOut->rgba.size());
       lViewer.ReadLayerBottomUp(lOut->rgba.data(), lOut->white.data());
-      lOut->picture = std::move(lFootage->picture);
-      lOut->matrix = lFootage->matrix;
-      lOut->fullRange = lFootage->fullRange;
+      if (!lFootage->picture.Empty()) {
+        lOut->picture = std::move(lFootage->picture);
+        lOut->matrix = lFootage->matrix;
+        lOut->fullRange = lFootage->fullRange;
+      } else {
+        lOut->footage.swap(lFootage->rgba);
+      }
     } else {
       lViewer.ReadPixelsBottomUp(lOut->rgba.data());
     }

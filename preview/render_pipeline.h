@@ -24,6 +24,9 @@ struct RenderRun {
   media::FootageReader* footage = nullptr;
   ORSDK2014::FBProperty* footageTimecode = nullptr;
   bool limited = true;
+  // The HUD laid out in the viewport and resampled to each footage frame's
+  // size (a HUD height other than the footage's).
+  bool hudLayer = false;
   long long first = 0;
   long long last = 0;
   FrameSink* sink = nullptr;

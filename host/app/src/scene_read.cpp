@@ -69,6 +69,21 @@ bool ParseFrameRate(const std::string& pText, int* pNumerator, int* pDenominator
   return true;
 }
 
+bool ParseHudHeight(const std::string& pText, int* pLines) {
+  if (pText == "native") {
+    *pLines = 0;
+    return true;
+  }
+  if (pText.empty() || pText.size() > 5 ||
+      pText.find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  const int lLines = std::stoi(pText);
+  if (lLines < kMinHudHeight || lLines > kMaxHudHeight) return false;
+  *pLines = lLines;
+  return true;
+}
+
 bool IsFootageTimecodeOrigin(const std::string& pText) {
   return pText == "auto" || pText == "track" || pText == "ltc" || pText == "none";
 }
@@ -424,7 +439,8 @@ bool Reader::Elements(const SceneJson& pValue, SceneDescription* pScene) {
 }
 
 bool Reader::Footage(const SceneJson& pValue, SceneDescription* pScene) {
-  if (!Object(pValue, "background", {"footage", "object", "timecode", "ltc_channel", "rate"}))
+  if (!Object(pValue, "background",
+              {"footage", "object", "timecode", "ltc_channel", "rate", "hud_height"}))
     return false;
   SceneDescription::Background lBackground;
   const SceneJson& lPath = pValue["footage"];
@@ -460,6 +476,18 @@ bool Reader::Footage(const SceneJson& pValue, SceneDescription* pScene) {
       return FailGot(
           "background.rate",
           "expected frames a second from 1 to 1000, such as 24, 23.976 or \"30000/1001\"", lRate);
+    }
+  }
+  if (pValue.contains("hud_height")) {
+    const SceneJson& lLines = pValue["hud_height"];
+    const std::string lText = lLines.is_number_integer() ? lLines.dump()
+                              : lLines.is_string()       ? lLines.get<std::string>()
+                                                         : std::string();
+    if (!ParseHudHeight(lText, &lFootage.hudHeight)) {
+      return FailGot("background.hud_height",
+                     "expected \"native\" or a number of lines from " +
+                         std::to_string(kMinHudHeight) + " to " + std::to_string(kMaxHudHeight),
+                     lLines);
     }
   }
   pScene->background = lBackground;

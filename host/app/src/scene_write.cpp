@@ -161,6 +161,11 @@ SceneJson SceneToJson(const SceneDescription& pScene, const std::string& pBaseDi
           {"timecode", lBackground.footage.timecode}};
       if (lBackground.footage.ltcChannel >= 0)
         lRoot["background"]["ltc_channel"] = lBackground.footage.ltcChannel;
+      if (lBackground.footage.hudHeight == 0) {
+        lRoot["background"]["hud_height"] = "native";
+      } else if (lBackground.footage.hudHeight > 0) {
+        lRoot["background"]["hud_height"] = lBackground.footage.hudHeight;
+      }
       if (lBackground.footage.rateNumerator > 0) {
         const SceneDescription::Footage& lFootage = lBackground.footage;
         if (lFootage.rateDenominator == 1) {

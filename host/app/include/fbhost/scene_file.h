@@ -70,6 +70,9 @@ struct SceneDescription {
     std::string object = "Footage";
     std::string timecode = "auto";  // auto, track, ltc or none
     int ltcChannel = -1;  // counted over all audio streams; -1: every channel looked through
+    // The lines the HUD is laid out in over the footage ("hud_height"): -1
+    // when the entry gives none, 0 for the footage's own ("native").
+    int hudHeight = -1;
     // An image sequence's rate ("rate"); 0 when the entry gives none.
     int rateNumerator = 0;
     int rateDenominator = 1;
@@ -107,6 +110,12 @@ extern const char* const kFootageTimecodeProperty;  // "Timecode"
 // (the NTSC rates become n*1000/1001), "30000/1001". False unless it is from 1
 // to 1000 frames a second.
 bool ParseFrameRate(const std::string& pText, int* pNumerator, int* pDenominator);
+
+// A HUD height as a footage entry or a command line gives it: "native" (0) or
+// a number of lines from kMinHudHeight to kMaxHudHeight.
+constexpr int kMinHudHeight = 120;
+constexpr int kMaxHudHeight = 4320;
+bool ParseHudHeight(const std::string& pText, int* pLines);
 
 // The timecode origins a footage entry may name.
 bool IsFootageTimecodeOrigin(const std::string& pText);
