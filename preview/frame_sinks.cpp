@@ -79,6 +79,8 @@ class MovieSink : public FrameSink {
   void Abort() override {
     if (mWriter) mWriter->Abort();
   }
+  double BlendSeconds() const override { return mWriter ? mWriter->BlendSeconds() : 0.0; }
+  double EncodeSeconds() const override { return mWriter ? mWriter->EncodeSeconds() : 0.0; }
 
  private:
   MovieSinkSettings mSettings;

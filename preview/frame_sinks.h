@@ -55,6 +55,10 @@ class FrameSink {
   virtual bool Finish(std::string* pError) = 0;
   // Instead of Finish: removes what is incomplete.
   virtual void Abort() {}
+  // CPU seconds the writing thread spent blending layers into pictures and
+  // handing frames to an encoder.
+  virtual double BlendSeconds() const { return 0.0; }
+  virtual double EncodeSeconds() const { return 0.0; }
 };
 
 // One PNG per frame, named by the pattern, or a single PNG.

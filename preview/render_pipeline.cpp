@@ -1,6 +1,7 @@
 #include "render_pipeline.h"
 
 #include <fbsdk/runtime.h>
+#include <media/cpu_time.h>
 
 #include <cmath>
 #include <cstring>
@@ -165,6 +166,7 @@ RenderResult RenderFrames(const RenderRun& pRun) {
   };
 
   // Decoding: footage frames in order, those outside the range skipped.
+  RenderResult lResult;
   Channel<media::FootageFrame> lDecoded;
   std::string lBrokeOff;
   std::atomic<bool> lMissing{false};
@@ -181,6 +183,12 @@ RenderResult RenderFrames(const RenderRun& pRun) {
       while (!lStopped() && lDecoded.empty.Pop(&lFrame)) {
         std::string lError;
         bool lGot = false;
+        const double lStarted = media::ThreadCpuSeconds();
+        struct Count {
+          double started;
+          double* total;
+          ~Count() { *total += media::ThreadCpuSeconds() - started; }
+        } lCount{lStarted, &lResult.decodeSeconds};
         while ((lGot = pRun.footage->Next(lFrame.get(), &lError)) && pRun.limited &&
                lFrame->number < pRun.first && !lStopped()) {
         }
@@ -211,13 +219,14 @@ RenderResult RenderFrames(const RenderRun& pRun) {
 
   // Writing: each frame handed to the sink in order.
   Channel<RenderedFrame> lRendered;
-  RenderResult lResult;
   StripCollector lStrip(pRun.stripFrames, pRun.lengthKnown, pRun.first, pRun.last);
   std::thread lWriter([&] {
     RenderedPtr lFrame;
     while (lRendered.full.Pop(&lFrame)) {
       std::string lError;
+      const double lStarted = media::ThreadCpuSeconds();
       if (!lFailure.Failed() && !ComposeLayer(lFrame.get())) lError = "out of memory";
+      lResult.composeSeconds += media::ThreadCpuSeconds() - lStarted;
       if (!lFailure.Failed() && (!lError.empty() || !pRun.sink->Write(*lFrame, &lError))) {
         lFailure.Set(lError);
         lRendered.Close();
@@ -277,6 +286,7 @@ RenderResult RenderFrames(const RenderRun& pRun) {
       lOut->timecode = SceneTimecode(lScene);
     }
     lScene.SetSystemTimeSeconds(static_cast<double>(lDone) / lClockRate);
+    const double lDrawStarted = media::ThreadCpuSeconds();
     lViewer.RenderFrame(lScene.Elements(), lScene.CurrentCamera());
     lOut->rgba.resize(static_cast<size_t>(lWidth) * static_cast<size_t>(lHeight) * 4);
     lOut->picture.Clear();
@@ -298,6 +308,7 @@ RenderResult RenderFrames(const RenderRun& pRun) {
     } else {
       lViewer.ReadPixelsBottomUp(lOut->rgba.data());
     }
+    lResult.drawSeconds += media::ThreadCpuSeconds() - lDrawStarted;
     if (lFootage) {
       lDecoded.empty.Push(lFootage);
     }
@@ -338,5 +349,7 @@ RenderResult RenderFrames(const RenderRun& pRun) {
   if (lResult.outcome != RenderOutcome::kDone && lResult.outcome != RenderOutcome::kIncomplete)
     pRun.sink->Abort();
   lResult.strip = lStrip.Take();
+  lResult.blendSeconds = pRun.sink->BlendSeconds();
+  lResult.encodeSeconds = pRun.sink->EncodeSeconds();
   return lResult;
 }

@@ -47,6 +47,14 @@ struct RenderResult {
   std::string error;
   long long written = 0;
   std::vector<QImage> strip;  // top row first, each at half size
+  // CPU seconds of each stage's own thread: decoding (and converting) the
+  // footage, drawing and reading back, putting the layer over the footage or
+  // resampling it, blending into pictures, handing frames to the encoder.
+  double decodeSeconds = 0.0;
+  double drawSeconds = 0.0;
+  double composeSeconds = 0.0;
+  double blendSeconds = 0.0;
+  double encodeSeconds = 0.0;
 };
 
 RenderResult RenderFrames(const RenderRun& pRun);

@@ -1,3 +1,4 @@
+#include <media/cpu_time.h>
 #include <media/movie_writer.h>
 
 #include "audio_output.h"
@@ -173,6 +174,8 @@ struct MovieWriter::Impl {
   int64_t lastPts = -1;  // the last frame's, in the movie
   int64_t endPts = 0;    // where the last frame ends, in the movie
   double audioStartSeconds = 0.0;
+  double blendSeconds = 0.0;
+  double encodeSeconds = 0.0;
   bool open = false;  // the file's header is written and it takes frames
   bool finished = false;
 
@@ -495,6 +498,12 @@ bool MovieWriter::Impl::CanTake(const uint8_t* pRgba, int pStride, std::string* 
 
 bool MovieWriter::Impl::Send(AVFrame* pFrame, long long pPts, long long pDuration,
                              std::string* pError) {
+  const double started = ThreadCpuSeconds();
+  struct Count {
+    double started;
+    double* total;
+    ~Count() { *total += ThreadCpuSeconds() - started; }
+  } count{started, &encodeSeconds};
   if (written == 0) firstPts = pPts;
   // The footage's own time; a time repeated or gone back still moves on.
   int64_t pts = pPts - firstPts;
@@ -531,6 +540,8 @@ bool MovieWriter::Impl::Convert(const uint8_t* pRgba, int pStride, bool pBottomU
 }
 
 const std::vector<std::string>& MovieWriter::Notes() const { return mImpl->notes; }
+double MovieWriter::BlendSeconds() const { return mImpl->blendSeconds; }
+double MovieWriter::EncodeSeconds() const { return mImpl->encodeSeconds; }
 
 void MovieWriter::TakeAudio(AudioPackets&& pPackets) { mImpl->audio.Take(std::move(pPackets)); }
 
@@ -559,6 +570,7 @@ bool MovieWriter::WriteLayer(Picture& pFootage, const uint8_t* pOverBlack,
               std::to_string(impl.height);
     return false;
   }
+  const double started = ThreadCpuSeconds();
   AVFrame* target = source;
   if (source->format != impl.encoder->pix_fmt) {
     // Another depth or subsampling: from YUV to YUV, the range kept.
@@ -585,8 +597,10 @@ bool MovieWriter::WriteLayer(Picture& pFootage, const uint8_t* pOverBlack,
   rows.overBlack = pOverBlack;
   rows.overWhite = pOverWhite;
   rows.bottomUp = pBottomUp;
-  if (!BlendLayer(target, rows, impl.encoder->colorspace,
-                  impl.encoder->color_range == AVCOL_RANGE_JPEG)) {
+  const bool blended = BlendLayer(target, rows, impl.encoder->colorspace,
+                                  impl.encoder->color_range == AVCOL_RANGE_JPEG);
+  impl.blendSeconds += ThreadCpuSeconds() - started;
+  if (!blended) {
     *pError = impl.path + ": cannot blend into " +
               av_get_pix_fmt_name(static_cast<AVPixelFormat>(target->format));
     return false;

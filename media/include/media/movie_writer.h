@@ -95,6 +95,11 @@ class MovieWriter {
   // may be written to.
   bool WriteLayer(Picture& pFootage, const uint8_t* pOverBlack, const uint8_t* pOverWhite,
                   bool pBottomUp, long long pPts, long long pDuration, std::string* pError);
+  // CPU seconds the calling thread spent so far putting the layer into
+  // pictures (converting and blending) and handing frames to the encoder and
+  // the muxer (the encoder's own threads not counted).
+  double BlendSeconds() const;
+  double EncodeSeconds() const;
   // Flushes the encoder, writes the rest of the audio, closes the file and
   // renames it into place.
   bool Finish(std::string* pError);
