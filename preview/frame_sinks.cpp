@@ -92,12 +92,10 @@ class MovieSink : public FrameSink {
 bool ComposeLayer(RenderedFrame* pFrame) {
   if (!pFrame->layer) return true;
   // Kept for the thread that writes, as conversions are costly to set up.
-  thread_local media::RgbaResampler tResampler;
+  thread_local media::LayerResampler tResampler;
   if (pFrame->layerWidth != pFrame->width || pFrame->layerHeight != pFrame->height) {
-    if (!tResampler.Resample(&pFrame->rgba, pFrame->layerWidth, pFrame->layerHeight, pFrame->width,
-                             pFrame->height) ||
-        !tResampler.Resample(&pFrame->white, pFrame->layerWidth, pFrame->layerHeight, pFrame->width,
-                             pFrame->height)) {
+    if (!tResampler.Resample(&pFrame->rgba, &pFrame->white, pFrame->layerWidth, pFrame->layerHeight,
+                             pFrame->width, pFrame->height)) {
       return false;
     }
     pFrame->layerWidth = pFrame->width;

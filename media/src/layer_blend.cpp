@@ -37,44 +37,28 @@ void Weights(int pMatrix, double* pRed, double* pBlue) {
   }
 }
 
-// One pixel of the layer: what shows through (0 to 1) and the drawing's own
-// colour, weighted by its coverage (0 to 255 a channel).
-struct Cover {
-  float through = 1.0f;
-  float red = 0.0f, green = 0.0f, blue = 0.0f;
-};
+// Nothing drawn: exactly black over black and white over white.
+inline bool Empty(const uint8_t* pBlack, const uint8_t* pWhite) {
+  return (pBlack[0] | pBlack[1] | pBlack[2]) == 0 && (pWhite[0] & pWhite[1] & pWhite[2]) == 255;
+}
 
-// What the layer covers in one row, as a pixel each; false when nothing.
-bool ReadRow(const uint8_t* pBlack, const uint8_t* pWhite, int pWidth, Cover* pRow) {
-  // Nothing drawn: exactly black over black and white over white.
-  bool any = false;
+// Whether a row of the layer draws anything.
+bool Drawn(const uint8_t* pBlack, const uint8_t* pWhite, int pWidth) {
   for (int x = 0; x < pWidth; ++x) {
-    const uint8_t* black = pBlack + 4 * x;
-    const uint8_t* white = pWhite + 4 * x;
-    if ((black[0] | black[1] | black[2]) == 0 && (white[0] & white[1] & white[2]) == 255) {
-      pRow[x] = Cover();
-      continue;
-    }
-    any = true;
-    const int shows = (white[0] - black[0]) + (white[1] - black[1]) + (white[2] - black[2]);
-    pRow[x].through = std::clamp(shows / (3.0f * 255.0f), 0.0f, 1.0f);
-    pRow[x].red = black[0];
-    pRow[x].green = black[1];
-    pRow[x].blue = black[2];
+    if (!Empty(pBlack + 4 * x, pWhite + 4 * x)) return true;
   }
-  return any;
+  return false;
+}
+
+// What shows through of the background at a pixel, 0 to 1: white minus black.
+inline float Through(const uint8_t* pBlack, const uint8_t* pWhite) {
+  const int shows = (pWhite[0] - pBlack[0]) + (pWhite[1] - pBlack[1]) + (pWhite[2] - pBlack[2]);
+  return std::clamp(shows, 0, 765) * (1.0f / 765.0f);
 }
 
 template <class tSample>
-void Put(uint8_t* pPlane, int pLinesize, int pX, int pY, double pValue, int pMost) {
-  const long value = std::clamp(std::lround(pValue), 0L, static_cast<long>(pMost));
-  reinterpret_cast<tSample*>(pPlane + static_cast<ptrdiff_t>(pY) * pLinesize)[pX] =
-      static_cast<tSample>(value);
-}
-
-template <class tSample>
-double Get(const uint8_t* pPlane, int pLinesize, int pX, int pY) {
-  return reinterpret_cast<const tSample*>(pPlane + static_cast<ptrdiff_t>(pY) * pLinesize)[pX];
+inline void Put(tSample* pSample, float pValue, int pMost) {
+  *pSample = static_cast<tSample>(std::clamp(static_cast<int>(std::lround(pValue)), 0, pMost));
 }
 
 template <class tSample>
@@ -83,79 +67,84 @@ void Blend(AVFrame* pFrame, const AVPixFmtDescriptor* pDescriptor, const LayerRo
   const int width = pFrame->width, height = pFrame->height;
   const int depth = pDescriptor->comp[0].depth;
   const int most = (1 << depth) - 1;
-  const double scale = static_cast<double>(1 << (depth - 8));
-  // Black and the range of luma and of chroma around its middle, at this depth.
-  const double lumaZero = pFullRange ? 0.0 : 16.0 * scale;
-  const double lumaSpan = pFullRange ? most : 219.0 * scale;
-  const double chromaMiddle = static_cast<double>(1 << (depth - 1));
-  const double chromaSpan = pFullRange ? most : 224.0 * scale;
+  const float scale = static_cast<float>(1 << (depth - 8));
+  // Black and the span of luma, and the middle and span of chroma, at this
+  // depth, per unit of the layer's 0 to 255.
+  const float lumaZero = pFullRange ? 0.0f : 16.0f * scale;
+  const float lumaSpan = (pFullRange ? most : 219.0f * scale) / 255.0f;
+  const float chromaMiddle = static_cast<float>(1 << (depth - 1));
+  const float chromaSpan = (pFullRange ? most : 224.0f * scale) / 255.0f;
   double kr = 0.0, kb = 0.0;
   Weights(pMatrix, &kr, &kb);
-  const double kg = 1.0 - kr - kb;
+  const float wr = static_cast<float>(kr), wb = static_cast<float>(kb);
+  const float wg = 1.0f - wr - wb;
+  const float toCb = 1.0f / (2.0f * (1.0f - wb)), toCr = 1.0f / (2.0f * (1.0f - wr));
   const int across = 1 << pDescriptor->log2_chroma_w;
   const int down = 1 << pDescriptor->log2_chroma_h;
   const size_t rowBytes = static_cast<size_t>(width) * 4;
+  auto layerRow = [&](const uint8_t* pBase, int pY) {
+    return pBase + static_cast<size_t>(pLayer.bottomUp ? height - 1 - pY : pY) * rowBytes;
+  };
 
-  std::vector<Cover> rows(static_cast<size_t>(width) * down);
-  std::vector<char> drawn(down);
   for (int top = 0; top < height; top += down) {
     const int count = std::min(down, height - top);
     bool any = false;
     for (int r = 0; r < count; ++r) {
       const int y = top + r;
-      const size_t at = static_cast<size_t>(pLayer.bottomUp ? height - 1 - y : y) * rowBytes;
-      Cover* row = rows.data() + static_cast<size_t>(r) * width;
-      drawn[r] = ReadRow(pLayer.overBlack + at, pLayer.overWhite + at, width, row);
-      any = any || drawn[r];
-      if (!drawn[r]) continue;
+      const uint8_t* black = layerRow(pLayer.overBlack, y);
+      const uint8_t* white = layerRow(pLayer.overWhite, y);
+      if (!Drawn(black, white, width)) continue;
+      any = true;
+      tSample* luma = reinterpret_cast<tSample*>(pFrame->data[0] +
+                                                 static_cast<ptrdiff_t>(y) * pFrame->linesize[0]);
       for (int x = 0; x < width; ++x) {
-        const Cover& c = row[x];
-        if (c.through == 1.0f && c.red == 0.0f && c.green == 0.0f && c.blue == 0.0f) continue;
-        const double luma = (kr * c.red + kg * c.green + kb * c.blue) / 255.0;
-        const double below = Get<tSample>(pFrame->data[0], pFrame->linesize[0], x, y);
-        Put<tSample>(pFrame->data[0], pFrame->linesize[0], x, y,
-                     c.through * below + (1.0 - c.through) * lumaZero + luma * lumaSpan, most);
+        const uint8_t* b = black + 4 * x;
+        const uint8_t* w = white + 4 * x;
+        if (Empty(b, w)) continue;
+        const float through = Through(b, w);
+        const float drawn = wr * b[0] + wg * b[1] + wb * b[2];
+        Put(luma + x, through * luma[x] + (1.0f - through) * lumaZero + drawn * lumaSpan, most);
       }
     }
     if (!any) continue;
-    // Chroma from the block of pixels each chroma sample stands for.
+    // Chroma from the block of pixels each chroma sample stands for; a pixel
+    // with nothing drawn lets all of the background through.
     const int chromaRow = top / down;
+    tSample* cbRow = reinterpret_cast<tSample*>(
+        pFrame->data[1] + static_cast<ptrdiff_t>(chromaRow) * pFrame->linesize[1]);
+    tSample* crRow = reinterpret_cast<tSample*>(
+        pFrame->data[2] + static_cast<ptrdiff_t>(chromaRow) * pFrame->linesize[2]);
     for (int cx = 0; cx * across < width; ++cx) {
-      double through = 0.0, red = 0.0, green = 0.0, blue = 0.0;
+      float through = 0.0f, red = 0.0f, green = 0.0f, blue = 0.0f;
       int pixels = 0;
       bool covered = false;
       for (int r = 0; r < count; ++r) {
-        for (int x = cx * across; x < std::min(width, (cx + 1) * across); ++x) {
-          const Cover& c = rows[static_cast<size_t>(r) * width + x];
-          if (drawn[r] &&
-              (c.through != 1.0f || c.red != 0.0f || c.green != 0.0f || c.blue != 0.0f)) {
-            covered = true;
-            through += c.through;
-            red += c.red;
-            green += c.green;
-            blue += c.blue;
-          } else {
-            through += 1.0;
+        const uint8_t* black = layerRow(pLayer.overBlack, top + r);
+        const uint8_t* white = layerRow(pLayer.overWhite, top + r);
+        for (int x = cx * across; x < std::min(width, (cx + 1) * across); ++x, ++pixels) {
+          const uint8_t* b = black + 4 * x;
+          const uint8_t* w = white + 4 * x;
+          if (Empty(b, w)) {
+            through += 1.0f;
+            continue;
           }
-          ++pixels;
+          covered = true;
+          through += Through(b, w);
+          red += b[0];
+          green += b[1];
+          blue += b[2];
         }
       }
       if (!covered) continue;
-      through /= pixels;
-      red /= pixels * 255.0;
-      green /= pixels * 255.0;
-      blue /= pixels * 255.0;
-      const double luma = kr * red + kg * green + kb * blue;
-      const double cb = (blue - luma) / (2.0 * (1.0 - kb));
-      const double cr = (red - luma) / (2.0 * (1.0 - kr));
-      for (int plane = 1; plane <= 2; ++plane) {
-        const double below =
-            Get<tSample>(pFrame->data[plane], pFrame->linesize[plane], cx, chromaRow);
-        const double drawnPart = plane == 1 ? cb : cr;
-        Put<tSample>(pFrame->data[plane], pFrame->linesize[plane], cx, chromaRow,
-                     through * below + (1.0 - through) * chromaMiddle + drawnPart * chromaSpan,
-                     most);
-      }
+      const float share = 1.0f / pixels;
+      through *= share;
+      red *= share;
+      green *= share;
+      blue *= share;
+      const float drawn = wr * red + wg * green + wb * blue;
+      const float rest = (1.0f - through) * chromaMiddle;
+      Put(cbRow + cx, through * cbRow[cx] + rest + (blue - drawn) * toCb * chromaSpan, most);
+      Put(crRow + cx, through * crRow[cx] + rest + (red - drawn) * toCr * chromaSpan, most);
     }
   }
 }

@@ -1,30 +1,105 @@
 #include <media/rgba_resampler.h>
 
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
 extern "C" {
 #include <libswscale/swscale.h>
 }
 
 namespace media {
+namespace {
 
-RgbaResampler::~RgbaResampler() { sws_freeContext(mScaler); }
+// Band heights a layer's conversions are kept for; the layer's drawing rarely
+// moves, so few are met.
+constexpr size_t kMostScalers = 8;
+// Source rows each side of a drawn row that the filter may reach, at a scale
+// of one; more where the layer is made smaller.
+constexpr int kReach = 3;
 
-bool RgbaResampler::Resample(std::vector<uint8_t>* pRgba, int pWidth, int pHeight, int pToWidth,
-                             int pToHeight) {
-  if (pWidth <= 0 || pHeight <= 0 || pToWidth <= 0 || pToHeight <= 0 ||
-      pRgba->size() < static_cast<size_t>(pWidth) * pHeight * 4) {
+// Whether a row of the layer draws anything: over black not black, or over
+// white not white.
+bool Drawn(const uint8_t* pBlack, const uint8_t* pWhite, int pWidth) {
+  for (int x = 0; x < pWidth; ++x) {
+    const uint8_t* black = pBlack + 4 * x;
+    const uint8_t* white = pWhite + 4 * x;
+    if ((black[0] | black[1] | black[2]) != 0 || (white[0] & white[1] & white[2]) != 255)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+LayerResampler::~LayerResampler() {
+  for (auto& scaler : mScalers) sws_freeContext(scaler.second);
+}
+
+SwsContext* LayerResampler::Scaler(int pWidth, int pHeight, int pToWidth, int pToHeight) {
+  SwsContext*& scaler = mScalers[pHeight];
+  if (!scaler) {
+    scaler = sws_getContext(pWidth, pHeight, AV_PIX_FMT_RGBA, pToWidth, pToHeight, AV_PIX_FMT_RGBA,
+                            SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr,
+                            nullptr);
+  }
+  return scaler;
+}
+
+bool LayerResampler::Resample(std::vector<uint8_t>* pOverBlack, std::vector<uint8_t>* pOverWhite,
+                              int pWidth, int pHeight, int pToWidth, int pToHeight) {
+  const size_t size = static_cast<size_t>(pWidth) * pHeight * 4;
+  if (pWidth <= 0 || pHeight <= 0 || pToWidth <= 0 || pToHeight <= 0 || pOverBlack->size() < size ||
+      pOverWhite->size() < size) {
     return false;
   }
-  mScaler = sws_getCachedContext(mScaler, pWidth, pHeight, AV_PIX_FMT_RGBA, pToWidth, pToHeight,
-                                 AV_PIX_FMT_RGBA, SWS_LANCZOS | SWS_ACCURATE_RND, nullptr, nullptr,
-                                 nullptr);
-  if (!mScaler) return false;
-  mOut.resize(static_cast<size_t>(pToWidth) * pToHeight * 4);
-  const uint8_t* in[4] = {pRgba->data(), nullptr, nullptr, nullptr};
-  const int inStride[4] = {pWidth * 4, 0, 0, 0};
-  uint8_t* out[4] = {mOut.data(), nullptr, nullptr, nullptr};
-  const int outStride[4] = {pToWidth * 4, 0, 0, 0};
-  if (sws_scale(mScaler, in, inStride, 0, pHeight, out, outStride) != pToHeight) return false;
-  pRgba->swap(mOut);
+  const int sizes[4] = {pWidth, pHeight, pToWidth, pToHeight};
+  if (!std::equal(sizes, sizes + 4, mSizes) || mScalers.size() > kMostScalers) {
+    for (auto& scaler : mScalers) sws_freeContext(scaler.second);
+    mScalers.clear();
+    std::copy(sizes, sizes + 4, mSizes);
+  }
+  // Bands start and end on rows that fall on whole rows of the result (every
+  // q-th source row, p result rows apart), so each is resampled exactly as the
+  // whole layer would be; the filter's reach around the drawn rows is empty.
+  const int common = std::gcd(pHeight, pToHeight);
+  const int q = pHeight / common, p = pToHeight / common;
+  const int reach = kReach * std::max(1, (q + p - 1) / p) + 1;
+  const size_t row = static_cast<size_t>(pWidth) * 4, toRow = static_cast<size_t>(pToWidth) * 4;
+  mBlack.assign(toRow * pToHeight, 0);
+  mWhite.assign(toRow * pToHeight, 255);
+  int y = 0;
+  while (y < pHeight) {
+    if (!Drawn(pOverBlack->data() + y * row, pOverWhite->data() + y * row, pWidth)) {
+      ++y;
+      continue;
+    }
+    // A run of drawn rows, and empty ones no further apart than twice the reach.
+    int last = y, next = y + 1;
+    while (next < pHeight && next - last <= 2 * reach) {
+      if (Drawn(pOverBlack->data() + next * row, pOverWhite->data() + next * row, pWidth))
+        last = next;
+      ++next;
+    }
+    const int first = std::max(0, y - reach) / q * q;
+    const int end = std::min(pHeight, (last + 1 + reach + q - 1) / q * q);
+    const int bandHeight = end - first;
+    const int toFirst = first / q * p, toHeight = bandHeight / q * p;
+    SwsContext* scaler = Scaler(pWidth, bandHeight, pToWidth, toHeight);
+    if (!scaler) return false;
+    for (int pass = 0; pass < 2; ++pass) {
+      const uint8_t* in[4] = {(pass ? *pOverWhite : *pOverBlack).data() + first * row, nullptr,
+                              nullptr, nullptr};
+      const int inStride[4] = {static_cast<int>(row), 0, 0, 0};
+      uint8_t* out[4] = {(pass ? mWhite : mBlack).data() + toFirst * toRow, nullptr, nullptr,
+                         nullptr};
+      const int outStride[4] = {static_cast<int>(toRow), 0, 0, 0};
+      if (sws_scale(scaler, in, inStride, 0, bandHeight, out, outStride) != toHeight) return false;
+    }
+    y = end;
+  }
+  pOverBlack->swap(mBlack);
+  pOverWhite->swap(mWhite);
   return true;
 }
 

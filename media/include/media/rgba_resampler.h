@@ -1,29 +1,36 @@
 #pragma once
-// RGBA pictures resampled to another size with Lanczos, which keeps a drawn
-// layer's glyph edges as sharp as resampling can, scaled down or up. Used for a
-// HUD laid out at one size and put over footage of another.
+// A drawn layer resampled to another size (bicubic, as good resamplers do, down
+// or up), for a HUD laid out at one size and put over footage of another. Only
+// the rows the layer draws on, with the filter's reach around them, are
+// resampled; the rest of the layer is empty and stays so.
 
 #include <cstdint>
+#include <map>
 #include <vector>
 
 struct SwsContext;
 
 namespace media {
 
-class RgbaResampler {
+class LayerResampler {
  public:
-  RgbaResampler() = default;
-  ~RgbaResampler();
-  RgbaResampler(const RgbaResampler&) = delete;
-  RgbaResampler& operator=(const RgbaResampler&) = delete;
+  LayerResampler() = default;
+  ~LayerResampler();
+  LayerResampler(const LayerResampler&) = delete;
+  LayerResampler& operator=(const LayerResampler&) = delete;
 
-  // pRgba (pWidth x pHeight, rows packed) becomes pToWidth x pToHeight. False
-  // when the sizes cannot be converted.
-  bool Resample(std::vector<uint8_t>* pRgba, int pWidth, int pHeight, int pToWidth, int pToHeight);
+  // A layer as OffscreenViewer's layer mode reads it, over black and over
+  // white (pWidth x pHeight RGBA each, rows packed), becomes pToWidth x
+  // pToHeight. False when the sizes cannot be converted.
+  bool Resample(std::vector<uint8_t>* pOverBlack, std::vector<uint8_t>* pOverWhite, int pWidth,
+                int pHeight, int pToWidth, int pToHeight);
 
  private:
-  SwsContext* mScaler = nullptr;
-  std::vector<uint8_t> mOut;
+  SwsContext* Scaler(int pWidth, int pHeight, int pToWidth, int pToHeight);
+
+  std::map<int, SwsContext*> mScalers;  // by band height, for one pair of sizes
+  int mSizes[4] = {0, 0, 0, 0};
+  std::vector<uint8_t> mBlack, mWhite;
 };
 
 }  // namespace media
