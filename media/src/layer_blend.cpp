@@ -42,23 +42,18 @@ inline bool Empty(const uint8_t* pBlack, const uint8_t* pWhite) {
   return (pBlack[0] | pBlack[1] | pBlack[2]) == 0 && (pWhite[0] & pWhite[1] & pWhite[2]) == 255;
 }
 
-// Whether a row of the layer draws anything.
-bool Drawn(const uint8_t* pBlack, const uint8_t* pWhite, int pWidth) {
-  for (int x = 0; x < pWidth; ++x) {
-    if (!Empty(pBlack + 4 * x, pWhite + 4 * x)) return true;
-  }
-  return false;
-}
-
 // What shows through of the background at a pixel, 0 to 1: white minus black.
 inline float Through(const uint8_t* pBlack, const uint8_t* pWhite) {
   const int shows = (pWhite[0] - pBlack[0]) + (pWhite[1] - pBlack[1]) + (pWhite[2] - pBlack[2]);
   return std::clamp(shows, 0, 765) * (1.0f / 765.0f);
 }
 
+// Rounded to the nearest sample value within range (no library call: this
+// runs for every pixel the HUD covers).
 template <class tSample>
 inline void Put(tSample* pSample, float pValue, int pMost) {
-  *pSample = static_cast<tSample>(std::clamp(static_cast<int>(std::lround(pValue)), 0, pMost));
+  const float value = std::clamp(pValue, 0.0f, static_cast<float>(pMost));
+  *pSample = static_cast<tSample>(static_cast<int>(value + 0.5f));
 }
 
 template <class tSample>
@@ -93,7 +88,7 @@ void Blend(AVFrame* pFrame, const AVPixFmtDescriptor* pDescriptor, const LayerRo
       const int y = top + r;
       const uint8_t* black = layerRow(pLayer.overBlack, y);
       const uint8_t* white = layerRow(pLayer.overWhite, y);
-      if (!Drawn(black, white, width)) continue;
+      if (!LayerRowDrawn(black, white, width)) continue;
       any = true;
       tSample* luma = reinterpret_cast<tSample*>(pFrame->data[0] +
                                                  static_cast<ptrdiff_t>(y) * pFrame->linesize[0]);
@@ -150,6 +145,23 @@ void Blend(AVFrame* pFrame, const AVPixFmtDescriptor* pDescriptor, const LayerRo
 }
 
 }  // namespace
+
+bool LayerRowDrawn(const uint8_t* pOverBlack, const uint8_t* pOverWhite, int pWidth) {
+  // Whole rows compared at memory speed: an empty pixel is black over black
+  // (alpha cleared to 0) and white over white (alpha 1), exactly.
+  static const std::vector<uint8_t> kClear(4 * 4096, 0), kFull(4 * 4096, 255);
+  for (int done = 0; done < pWidth; done += 4096) {
+    const size_t bytes = 4 * static_cast<size_t>(std::min(4096, pWidth - done));
+    if (std::memcmp(pOverBlack + 4 * static_cast<size_t>(done), kClear.data(), bytes) != 0 ||
+        std::memcmp(pOverWhite + 4 * static_cast<size_t>(done), kFull.data(), bytes) != 0) {
+      // Something touched the row; it counts as drawn where its colour changed.
+      for (int x = done; x < done + static_cast<int>(bytes / 4); ++x) {
+        if (!Empty(pOverBlack + 4 * x, pOverWhite + 4 * x)) return true;
+      }
+    }
+  }
+  return false;
+}
 
 bool BlendLayer(AVFrame* pFrame, const LayerRows& pLayer, int pMatrix, bool pFullRange) {
   const AVPixFmtDescriptor* descriptor =

@@ -23,6 +23,10 @@ struct LayerRows {
   bool bottomUp = false;  // the first row in memory is the picture's bottom
 };
 
+// Whether a row of a layer (pWidth RGBA pixels over black and over white)
+// draws anything at all.
+bool LayerRowDrawn(const uint8_t* pOverBlack, const uint8_t* pOverWhite, int pWidth);
+
 // pFrame: planar YUV, 8 to 16 bits, the layer's size. pMatrix is an
 // AVColorSpace; pFullRange the picture's range. False for a format it cannot
 // blend into.

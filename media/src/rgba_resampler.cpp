@@ -4,6 +4,8 @@
 #include <cstring>
 #include <numeric>
 
+#include "layer_blend.h"
+
 extern "C" {
 #include <libswscale/swscale.h>
 }
@@ -17,18 +19,6 @@ constexpr size_t kMostScalers = 8;
 // Source rows each side of a drawn row that the filter may reach, at a scale
 // of one; more where the layer is made smaller.
 constexpr int kReach = 3;
-
-// Whether a row of the layer draws anything: over black not black, or over
-// white not white.
-bool Drawn(const uint8_t* pBlack, const uint8_t* pWhite, int pWidth) {
-  for (int x = 0; x < pWidth; ++x) {
-    const uint8_t* black = pBlack + 4 * x;
-    const uint8_t* white = pWhite + 4 * x;
-    if ((black[0] | black[1] | black[2]) != 0 || (white[0] & white[1] & white[2]) != 255)
-      return true;
-  }
-  return false;
-}
 
 }  // namespace
 
@@ -70,14 +60,14 @@ bool LayerResampler::Resample(std::vector<uint8_t>* pOverBlack, std::vector<uint
   mWhite.assign(toRow * pToHeight, 255);
   int y = 0;
   while (y < pHeight) {
-    if (!Drawn(pOverBlack->data() + y * row, pOverWhite->data() + y * row, pWidth)) {
+    if (!LayerRowDrawn(pOverBlack->data() + y * row, pOverWhite->data() + y * row, pWidth)) {
       ++y;
       continue;
     }
     // A run of drawn rows, and empty ones no further apart than twice the reach.
     int last = y, next = y + 1;
     while (next < pHeight && next - last <= 2 * reach) {
-      if (Drawn(pOverBlack->data() + next * row, pOverWhite->data() + next * row, pWidth))
+      if (LayerRowDrawn(pOverBlack->data() + next * row, pOverWhite->data() + next * row, pWidth))
         last = next;
       ++next;
     }
