@@ -8,7 +8,8 @@
 #   (c) vexahud-preview, the default HUD bound to the clip's timecode;
 #   (d) vexahud-preview with every item of the HUD shown.
 # First at 1920x1080 (SECONDS_HD long), then (a) to (c) at 3840x2160
-# (SECONDS_4K long; 0 leaves it out). Runs them one after another, REPEATS
+# (SECONDS_4K long; 0 leaves it out), then the 1080p clip with LTC as its sound:
+#   (e) vexahud-preview reading the LTC, against (f) the same told to read none. Runs them one after another, REPEATS
 # times over, and prints each median, the ratios, each run's peak memory, and
 # where the preview's CPU time goes stage by stage.
 #   bench/burnin.sh [BUILD]   (REPEATS=5, SECONDS_HD=20, SECONDS_4K=5 by default)
@@ -84,6 +85,8 @@ bench() {  # label size seconds scale ways...
         c) result=$(measure "$preview" --footage "$clip" -o "$work/c.mov" --crf 18 --verbose)
            grep "CPU ms" "$work/err" > "$work/stages_c" || true ;;
         d) result=$(measure "$preview" examples/all-items.json --footage "$clip" -o "$work/d.mov" --crf 18) ;;
+        e) result=$(measure "$preview" --footage "$work/ltc.mov" -o "$work/e.mov" --crf 18 --footage-timecode ltc) ;;
+        f) result=$(measure "$preview" --footage "$work/ltc.mov" -o "$work/f.mov" --crf 18 --footage-timecode none) ;;
       esac
       times[$way]="${times[$way]:-} ${result% *}"
       peaks[$way]="${peaks[$way]:-} ${result#* }"
@@ -102,6 +105,8 @@ bench() {  # label size seconds scale ways...
       b) name="(b) ffmpeg drawtext + drawbox burn-in" ;;
       c) name="(c) vexahud-preview burn-in" ;;
       d) name="(d) vexahud-preview, every item shown" ;;
+      e) name="(e) vexahud-preview reading LTC" ;;
+      f) name="(f) the same, no timecode read" ;;
     esac
     awk -v n="$name" -v m="$m" -v f="$frames" -v a="$ma" -v p="$p" \
       'BEGIN {printf "%-48s %7.2fs %10.1f %11.2fx %11d kB\n", n, m, f / m, m / a, p}'
@@ -111,6 +116,10 @@ bench() {  # label size seconds scale ways...
       -v pc="$(median ${peaks[c]})" -v r="$repeats" \
       'BEGIN {printf "(c)/(b) = %.2f in time, %.2f in peak memory (medians of %d runs)\n", c / b, pc / pb, r}'
   fi
+  if [[ " $* " == *" e "* && " $* " == *" f "* ]]; then
+    awk -v e="$(median ${times[e]})" -v f="$(median ${times[f]})" -v r="$repeats" \
+      'BEGIN {printf "(e)/(f) = %.3f: reading the LTC adds %.1f %% (medians of %d runs)\n", e / f, 100 * (e / f - 1), r}'
+  fi
   [ -s "$work/stages_c" ] && sed 's/^vexahud-preview: /(c) /' "$work/stages_c"
   echo
 }
@@ -119,3 +128,8 @@ bench "1080p" 1920x1080 "$seconds_hd" 1 a b c d
 if [ "$seconds_4k" -gt 0 ]; then
   bench "4K" 3840x2160 "$seconds_4k" 2 a b c
 fi
+# The 1080p clip again, its sound 25 fps LTC from 10:00:00:00.
+"$build/bin/vexahud-make-ltc" 25 "$seconds_hd" "$work/ltc.u8"
+ffmpeg -hide_banner -loglevel error -y -i "$work/clip_1920x1080.mov" -f u8 -ar 48000 -ac 1 \
+  -i "$work/ltc.u8" -map 0:v -map 1:a -c:v copy -c:a pcm_s16le "$work/ltc.mov"
+bench "1080p with LTC" 1920x1080 "$seconds_hd" 1 a e f
