@@ -529,6 +529,18 @@ struct FootageReader::Impl {
     return true;
   }
 
+  // The decoded frame into pOut, and let go of; one that cannot be converted
+  // ends the read.
+  bool TakeFrame(FootageFrame* pOut, std::string* pError) {
+    const bool converted = Convert(frame, pOut, pError);
+    av_frame_unref(frame);
+    if (!converted) {
+      ended = true;
+      endError = *pError;
+    }
+    return converted;
+  }
+
   // How the stream's pictures are shown: pixel aspect, rotation, fields.
   void SettleDisplay(const AVFrame* pFirst) {
     codedWidth = pFirst->width;
@@ -948,13 +960,7 @@ bool FootageReader::Impl::NextSequence(FootageFrame* pFrame, std::string* pError
     return false;
   }
   const long long number = onDisk.numbers[nextFile - 1];
-  const bool converted = Convert(frame, pFrame, pError);
-  av_frame_unref(frame);
-  if (!converted) {
-    ended = true;
-    endError = *pError;
-    return false;
-  }
+  if (!TakeFrame(pFrame, pError)) return false;
   const long long index = number - onDisk.numbers.front();
   pFrame->number = number;
   pFrame->pts = index;
@@ -1004,13 +1010,7 @@ bool FootageReader::Impl::NextMovie(FootageFrame* pFrame, std::string* pError) {
       damaged = damaged || corruptPts.count(pts) > 0;
       corruptPts.erase(corruptPts.begin(), corruptPts.upper_bound(pts));
     }
-    const bool converted = Convert(frame, pFrame, pError);
-    av_frame_unref(frame);
-    if (!converted) {
-      ended = true;
-      endError = *pError;
-      return false;
-    }
+    if (!TakeFrame(pFrame, pError)) return false;
     if (damaged) {
       Warn(Path() + ": frame " + std::to_string(index) +
            " is damaged (its data is corrupt); it is shown as the decoder gives it");
