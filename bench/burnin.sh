@@ -73,6 +73,7 @@ bench() {  # label size seconds scale ways...
   local label=$1 size=$2 seconds=$3 scale=$4
   shift 4
   local clip="$work/clip_$size.mov" drawtext
+  rm -f "$work/stages_c"
   make_clip "$size" "$seconds" "$clip"
   drawtext=$(drawtext_for "$scale")
   declare -A times peaks
