@@ -14,11 +14,13 @@ const char kDescription[] =
     "element, over footage when there is some.\n"
     "\n"
     "Exit status: 0 done; 1 rendering failed (no OpenGL context, no plug-in, an element\n"
-    "the plug-in refused, a write that failed while rendering, footage that broke off\n"
-    "mid-way); 2 bad command line, scene file or footage, or an output that cannot be\n"
-    "written where it is asked for (a missing folder, a folder, the footage itself),\n"
-    "found before anything is written (--frames outside the footage too); 130 interrupted\n"
-    "(SIGINT), 143 terminated (SIGTERM), with nothing left half-written.";
+    "the plug-in refused, a write that failed while rendering), or frames are missing\n"
+    "from what was written (footage that broke off mid-way, a sequence's missing file,\n"
+    "frames past the end of footage that declares no length); 2 bad command line, scene\n"
+    "file or footage, or an output that cannot be written where it is asked for (a\n"
+    "missing folder, a folder, a file of the footage), --frames outside the footage,\n"
+    "found before anything is written; 130 interrupted (SIGINT), 143 terminated\n"
+    "(SIGTERM), with nothing left half-written.";
 
 bool ParseFrames(const QString& pText, PreviewOptions* pOptions, std::string* pError) {
   static const QRegularExpression kForm("^(-?[0-9]{1,12})-(-?[0-9]{1,12})$");
