@@ -1,6 +1,6 @@
 #include "frame_sinks.h"
 
-#include <media/rgba_resampler.h>
+#include <media/layer_resampler.h>
 
 #include <QImage>
 #include <QSaveFile>
@@ -14,10 +14,10 @@ class PngSink : public FrameSink {
       : mPattern(pPattern), mPath(pPath) {}
 
   bool Write(RenderedFrame& pFrame, std::string* pError) override {
-    const int pWidth = pFrame.width, pHeight = pFrame.height;
+    const int lWidth = pFrame.width, lHeight = pFrame.height;
     const std::string lPath = mPattern ? mPattern->Format(pFrame.number) : mPath;
     // Opaque: the viewer shows colour, not coverage.
-    const QImage lImage = QImage(pFrame.rgba.data(), pWidth, pHeight, QImage::Format_RGBA8888)
+    const QImage lImage = QImage(pFrame.rgba.data(), lWidth, lHeight, QImage::Format_RGBA8888)
                               .mirrored(false, true)
                               .convertToFormat(QImage::Format_RGB888);
     // Through a temporary file, so no partial image is ever left.
@@ -42,11 +42,11 @@ class MovieSink : public FrameSink {
   explicit MovieSink(const MovieSinkSettings& pSettings) : mSettings(pSettings) {}
 
   bool Write(RenderedFrame& pFrame, std::string* pError) override {
-    const int pWidth = pFrame.width, pHeight = pFrame.height;
+    const int lWidth = pFrame.width, lHeight = pFrame.height;
     if (!mWriter) {
       media::MovieOptions lOptions = mSettings.options;
-      lOptions.width = pWidth;
-      lOptions.height = pHeight;
+      lOptions.width = lWidth;
+      lOptions.height = lHeight;
       if (mSettings.withTimecode) lOptions.firstTimecode = pFrame.timecode;
       if (!mSettings.withAudio) lOptions.audio.clear();
       if (!pFrame.picture.Empty()) {
@@ -66,7 +66,7 @@ class MovieSink : public FrameSink {
       return mWriter->WriteLayer(pFrame.picture, pFrame.rgba.data(), pFrame.white.data(), true,
                                  pFrame.pts, pFrame.duration, pError);
     }
-    return mWriter->Write(pFrame.rgba.data(), pWidth * 4, true, pFrame.pts, pFrame.duration,
+    return mWriter->Write(pFrame.rgba.data(), lWidth * 4, true, pFrame.pts, pFrame.duration,
                           pError);
   }
   bool Finish(std::string* pError) override {

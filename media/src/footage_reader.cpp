@@ -7,7 +7,6 @@
 #include <cstring>
 #include <deque>
 #include <filesystem>
-#include <map>
 #include <set>
 #include <system_error>
 

@@ -24,7 +24,6 @@ extern "C" {
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <map>
 #include <vector>
 
 namespace media {

@@ -1,4 +1,4 @@
-#include <media/rgba_resampler.h>
+#include <media/layer_resampler.h>
 
 #include <algorithm>
 #include <cstring>
