@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QSaveFile>
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -63,7 +64,8 @@ class MovieSink : public FrameSink {
     }
     mWriter->TakeAudio(std::move(pFrame.audio));
     if (pFrame.layer && !pFrame.picture.Empty()) {
-      return mWriter->WriteLayer(pFrame.picture, pFrame.rgba.data(), pFrame.white.data(), true,
+      return mWriter->WriteLayer(pFrame.picture, pFrame.rgba.data(), pFrame.white.data(),
+                                 pFrame.rowsDrawn.empty() ? nullptr : pFrame.rowsDrawn.data(), true,
                                  pFrame.pts, pFrame.duration, pError);
     }
     return mWriter->Write(pFrame.rgba.data(), lWidth * 4, true, pFrame.pts, pFrame.duration,
@@ -91,6 +93,18 @@ class MovieSink : public FrameSink {
 
 bool ComposeLayer(RenderedFrame* pFrame) {
   if (!pFrame->layer) return true;
+  const bool lAsPicture = !pFrame->picture.Empty() && (pFrame->layerWidth == pFrame->width &&
+                                                       pFrame->layerHeight == pFrame->height);
+  if (!lAsPicture && !pFrame->rowsDrawn.empty()) {
+    // What follows reads every row: the rows not drawn in are made clear.
+    const size_t lRowBytes = static_cast<size_t>(pFrame->layerWidth) * 4;
+    for (size_t lRow = 0; lRow < pFrame->rowsDrawn.size(); ++lRow) {
+      if (pFrame->rowsDrawn[lRow]) continue;
+      std::memset(pFrame->rgba.data() + lRow * lRowBytes, 0, lRowBytes);
+      std::memset(pFrame->white.data() + lRow * lRowBytes, 255, lRowBytes);
+    }
+    pFrame->rowsDrawn.clear();
+  }
   // Kept for the thread that writes, as conversions are costly to set up.
   thread_local media::LayerResampler tResampler;
   if (pFrame->layerWidth != pFrame->width || pFrame->layerHeight != pFrame->height) {

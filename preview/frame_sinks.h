@@ -35,6 +35,9 @@ struct RenderedFrame {
   int layerWidth = 0;
   int layerHeight = 0;
   std::vector<unsigned char> white;
+  // Per layer row, bottom first: whether it was read back; the others hold
+  // nothing. Empty: every row holds the layer.
+  std::vector<unsigned char> rowsDrawn;
   std::vector<unsigned char> footage;
   media::Picture picture;
   int matrix = 0;

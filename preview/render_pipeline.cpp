@@ -297,7 +297,7 @@ RenderResult RenderFrames(const RenderRun& pRun) {
       lOut->layerWidth = lWidth;
       lOut->layerHeight = lHeight;
       lOut->white.resize(lOut->rgba.size());
-      lViewer.ReadLayerBottomUp(lOut->rgba.data(), lOut->white.data());
+      lViewer.ReadLayerBottomUp(lOut->rgba.data(), lOut->white.data(), &lOut->rowsDrawn);
       if (!lFootage->picture.Empty()) {
         lOut->picture = std::move(lFootage->picture);
         lOut->matrix = lFootage->matrix;
@@ -306,6 +306,7 @@ RenderResult RenderFrames(const RenderRun& pRun) {
         lOut->footage.swap(lFootage->rgba);
       }
     } else {
+      lOut->rowsDrawn.clear();
       lViewer.ReadPixelsBottomUp(lOut->rgba.data());
     }
     lResult.drawSeconds += media::ThreadCpuSeconds() - lDrawStarted;

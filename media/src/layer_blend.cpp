@@ -42,19 +42,50 @@ inline bool Empty(const uint8_t* pBlack, const uint8_t* pWhite) {
   return (pBlack[0] | pBlack[1] | pBlack[2]) == 0 && (pWhite[0] & pWhite[1] & pWhite[2]) == 255;
 }
 
-// What shows through of the background at a pixel, 0 to 1: white minus black.
-inline float Through(const uint8_t* pBlack, const uint8_t* pWhite) {
-  const int shows = (pWhite[0] - pBlack[0]) + (pWhite[1] - pBlack[1]) + (pWhite[2] - pBlack[2]);
-  return std::clamp(shows, 0, 765) * (1.0f / 765.0f);
-}
-
 // Rounded to the nearest sample value within range (no library call: this
 // runs for every pixel the HUD covers).
+// pValue is finite and within a few times the sample range (it is made of
+// samples, 0-255 colours and weights within 0 to 1), so it converts to int
+// safely; rounded half up, then kept within range.
 template <class tSample>
-inline void Put(tSample* pSample, float pValue, int pMost) {
-  const float value = std::clamp(pValue, 0.0f, static_cast<float>(pMost));
-  *pSample = static_cast<tSample>(static_cast<int>(value + 0.5f));
+inline tSample Rounded(float pValue, int pMost) {
+  const int value = static_cast<int>(pValue + 0.5f);
+  return static_cast<tSample>(std::min(std::max(value, 0), pMost));
 }
+
+// One layer row taken apart: what shows through of the background (white
+// minus black, 0 to 1) and the drawn colour over black. Where nothing is
+// drawn that is exactly 1 and 0, so the blend below gives back the picture's
+// own sample without a test per pixel.
+struct RowParts {
+  std::vector<float> through, red, green, blue;
+  void Take(const uint8_t* pBlack, const uint8_t* pWhite, int pWidth) {
+    through.resize(static_cast<size_t>(pWidth));
+    red.resize(through.size());
+    green.resize(through.size());
+    blue.resize(through.size());
+    // Restricted, so that the compiler may take several pixels at once.
+    const uint8_t* __restrict black = pBlack;
+    const uint8_t* __restrict white = pWhite;
+    float* __restrict shows = through.data();
+    float* __restrict r = red.data();
+    float* __restrict g = green.data();
+    float* __restrict b = blue.data();
+    const uint32_t* __restrict black32 = reinterpret_cast<const uint32_t*>(black);
+    const uint32_t* __restrict white32 = reinterpret_cast<const uint32_t*>(white);
+    for (int x = 0; x < pWidth; ++x) {
+      const uint32_t pb = black32[x], pw = white32[x];
+      const int bR = pb & 0xff, bG = (pb >> 8) & 0xff, bB = (pb >> 16) & 0xff;
+      const int sum =
+          int(pw & 0xff) + int((pw >> 8) & 0xff) + int((pw >> 16) & 0xff) - bR - bG - bB;
+      const int kept = sum < 0 ? 0 : (sum > 765 ? 765 : sum);
+      shows[x] = static_cast<float>(kept) * (1.0f / 765.0f);
+      r[x] = static_cast<float>(bR);
+      g[x] = static_cast<float>(bG);
+      b[x] = static_cast<float>(bB);
+    }
+  }
+};
 
 template <class tSample>
 void Blend(AVFrame* pFrame, const AVPixFmtDescriptor* pDescriptor, const LayerRows& pLayer,
@@ -73,74 +104,99 @@ void Blend(AVFrame* pFrame, const AVPixFmtDescriptor* pDescriptor, const LayerRo
   Weights(pMatrix, &kr, &kb);
   const float wr = static_cast<float>(kr), wb = static_cast<float>(kb);
   const float wg = 1.0f - wr - wb;
-  const float toCb = 1.0f / (2.0f * (1.0f - wb)), toCr = 1.0f / (2.0f * (1.0f - wr));
+  const float toCb = chromaSpan / (2.0f * (1.0f - wb)), toCr = chromaSpan / (2.0f * (1.0f - wr));
   const int across = 1 << pDescriptor->log2_chroma_w;
-  const int down = 1 << pDescriptor->log2_chroma_h;
+  const int down = 1 << pDescriptor->log2_chroma_h;  // at most 4
   const size_t rowBytes = static_cast<size_t>(width) * 4;
-  auto layerRow = [&](const uint8_t* pBase, int pY) {
-    return pBase + static_cast<size_t>(pLayer.bottomUp ? height - 1 - pY : pY) * rowBytes;
+  auto inMemory = [&](int pY) {
+    return static_cast<size_t>(pLayer.bottomUp ? height - 1 - pY : pY);
+  };
+  auto layerRow = [&](const uint8_t* pBase, int pY) { return pBase + inMemory(pY) * rowBytes; };
+  auto rowDrawn = [&](int pY) {
+    if (pLayer.rowsDrawn && !pLayer.rowsDrawn[inMemory(pY)]) return false;
+    return LayerRowDrawn(layerRow(pLayer.overBlack, pY), layerRow(pLayer.overWhite, pY), width);
   };
 
+  thread_local RowParts tParts[4];
+  thread_local std::vector<float> tSums;
+  bool drawn[4] = {false, false, false, false};
   for (int top = 0; top < height; top += down) {
     const int count = std::min(down, height - top);
     bool any = false;
     for (int r = 0; r < count; ++r) {
       const int y = top + r;
-      const uint8_t* black = layerRow(pLayer.overBlack, y);
-      const uint8_t* white = layerRow(pLayer.overWhite, y);
-      if (!LayerRowDrawn(black, white, width)) continue;
+      drawn[r] = rowDrawn(y);
+      if (!drawn[r]) continue;
       any = true;
-      tSample* luma = reinterpret_cast<tSample*>(pFrame->data[0] +
-                                                 static_cast<ptrdiff_t>(y) * pFrame->linesize[0]);
+      RowParts& parts = tParts[r];
+      parts.Take(layerRow(pLayer.overBlack, y), layerRow(pLayer.overWhite, y), width);
+      tSample* __restrict luma = reinterpret_cast<tSample*>(
+          pFrame->data[0] + static_cast<ptrdiff_t>(y) * pFrame->linesize[0]);
+      const float* __restrict through = parts.through.data();
+      const float* __restrict red = parts.red.data();
+      const float* __restrict green = parts.green.data();
+      const float* __restrict blue = parts.blue.data();
       for (int x = 0; x < width; ++x) {
-        const uint8_t* b = black + 4 * x;
-        const uint8_t* w = white + 4 * x;
-        if (Empty(b, w)) continue;
-        const float through = Through(b, w);
-        const float drawn = wr * b[0] + wg * b[1] + wb * b[2];
-        Put(luma + x, through * luma[x] + (1.0f - through) * lumaZero + drawn * lumaSpan, most);
+        const float drawnLuma = wr * red[x] + wg * green[x] + wb * blue[x];
+        luma[x] = Rounded<tSample>(
+            through[x] * luma[x] + (1.0f - through[x]) * lumaZero + drawnLuma * lumaSpan, most);
       }
     }
     if (!any) continue;
     // Chroma from the block of pixels each chroma sample stands for; a pixel
-    // with nothing drawn lets all of the background through.
+    // with nothing drawn (or a row not drawn in) lets all of the background
+    // through.
     const int chromaRow = top / down;
     tSample* cbRow = reinterpret_cast<tSample*>(
         pFrame->data[1] + static_cast<ptrdiff_t>(chromaRow) * pFrame->linesize[1]);
     tSample* crRow = reinterpret_cast<tSample*>(
         pFrame->data[2] + static_cast<ptrdiff_t>(chromaRow) * pFrame->linesize[2]);
-    for (int cx = 0; cx * across < width; ++cx) {
-      float through = 0.0f, red = 0.0f, green = 0.0f, blue = 0.0f;
-      int pixels = 0;
-      bool covered = false;
-      for (int r = 0; r < count; ++r) {
-        const uint8_t* black = layerRow(pLayer.overBlack, top + r);
-        const uint8_t* white = layerRow(pLayer.overWhite, top + r);
-        for (int x = cx * across; x < std::min(width, (cx + 1) * across); ++x, ++pixels) {
-          const uint8_t* b = black + 4 * x;
-          const uint8_t* w = white + 4 * x;
-          if (Empty(b, w)) {
-            through += 1.0f;
-            continue;
-          }
-          covered = true;
-          through += Through(b, w);
-          red += b[0];
-          green += b[1];
-          blue += b[2];
+    // Each row's parts summed over the block, rows not drawn in as clear.
+    const int chromaWidth = (width + across - 1) / across;
+    const int lastAcross = width - (chromaWidth - 1) * across;  // the picture's edge may cut it
+    tSums.assign(static_cast<size_t>(chromaWidth) * 4, 0.0f);
+    float* __restrict sumThrough = tSums.data();
+    float* __restrict sumRed = sumThrough + chromaWidth;
+    float* __restrict sumGreen = sumRed + chromaWidth;
+    float* __restrict sumBlue = sumGreen + chromaWidth;
+    for (int r = 0; r < count; ++r) {
+      if (!drawn[r]) {
+        for (int cx = 0; cx < chromaWidth; ++cx) sumThrough[cx] += static_cast<float>(across);
+        sumThrough[chromaWidth - 1] -= static_cast<float>(across - lastAcross);
+        continue;
+      }
+      const float* __restrict through = tParts[r].through.data();
+      const float* __restrict red = tParts[r].red.data();
+      const float* __restrict green = tParts[r].green.data();
+      const float* __restrict blue = tParts[r].blue.data();
+      if (across == 2 && width % 2 == 0) {
+        for (int cx = 0; cx < chromaWidth; ++cx) {
+          sumThrough[cx] += through[2 * cx] + through[2 * cx + 1];
+          sumRed[cx] += red[2 * cx] + red[2 * cx + 1];
+          sumGreen[cx] += green[2 * cx] + green[2 * cx + 1];
+          sumBlue[cx] += blue[2 * cx] + blue[2 * cx + 1];
+        }
+      } else {
+        for (int x = 0; x < width; ++x) {
+          sumThrough[x / across] += through[x];
+          sumRed[x / across] += red[x];
+          sumGreen[x / across] += green[x];
+          sumBlue[x / across] += blue[x];
         }
       }
-      if (!covered) continue;
-      const float share = 1.0f / pixels;
-      through *= share;
-      red *= share;
-      green *= share;
-      blue *= share;
-      const float drawn = wr * red + wg * green + wb * blue;
-      const float rest = (1.0f - through) * chromaMiddle;
-      Put(cbRow + cx, through * cbRow[cx] + rest + (blue - drawn) * toCb * chromaSpan, most);
-      Put(crRow + cx, through * crRow[cx] + rest + (red - drawn) * toCr * chromaSpan, most);
     }
+    auto blend = [&](int pCx, float pShare) {
+      const float through = sumThrough[pCx] * pShare;
+      const float red = sumRed[pCx] * pShare, green = sumGreen[pCx] * pShare;
+      const float blue = sumBlue[pCx] * pShare;
+      const float drawnLuma = wr * red + wg * green + wb * blue;
+      const float rest = (1.0f - through) * chromaMiddle;
+      cbRow[pCx] = Rounded<tSample>(through * cbRow[pCx] + rest + (blue - drawnLuma) * toCb, most);
+      crRow[pCx] = Rounded<tSample>(through * crRow[pCx] + rest + (red - drawnLuma) * toCr, most);
+    };
+    const float share = 1.0f / static_cast<float>(across * count);
+    for (int cx = 0; cx < chromaWidth - 1; ++cx) blend(cx, share);
+    blend(chromaWidth - 1, 1.0f / static_cast<float>(lastAcross * count));
   }
 }
 

@@ -21,6 +21,9 @@ struct LayerRows {
   const uint8_t* overBlack = nullptr;  // width x height RGBA, rows packed
   const uint8_t* overWhite = nullptr;
   bool bottomUp = false;  // the first row in memory is the picture's bottom
+  // Per row in memory, whether it was read back at all; null: every row was.
+  // A row not read holds nothing and is left alone.
+  const uint8_t* rowsDrawn = nullptr;
 };
 
 // Whether a row of a layer (pWidth RGBA pixels over black and over white)

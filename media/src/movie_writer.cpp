@@ -556,8 +556,8 @@ bool MovieWriter::Write(const uint8_t* pRgba, int pStride, bool pBottomUp, long 
 }
 
 bool MovieWriter::WriteLayer(Picture& pFootage, const uint8_t* pOverBlack,
-                             const uint8_t* pOverWhite, bool pBottomUp, long long pPts,
-                             long long pDuration, std::string* pError) {
+                             const uint8_t* pOverWhite, const uint8_t* pRowsDrawn, bool pBottomUp,
+                             long long pPts, long long pDuration, std::string* pError) {
   Impl& impl = *mImpl;
   if (!impl.open || !impl.layer) {
     *pError = impl.path + (impl.open ? ": takes no layered frames" : ": the movie is closed");
@@ -588,14 +588,24 @@ bool MovieWriter::WriteLayer(Picture& pFootage, const uint8_t* pOverBlack,
       return false;
     }
     target = impl.frame;
-  } else if (av_frame_make_writable(source) < 0) {
-    *pError = impl.path + ": out of memory";
-    return false;
+  } else {
+    // Into the writer's own frame rather than the decoder's, which it may
+    // still hold as a reference: a buffer used again is not fresh memory to
+    // fault in on every frame.
+    while (impl.frame->nb_side_data > 0)
+      av_frame_remove_side_data(impl.frame, impl.frame->side_data[0]->type);
+    if (av_frame_make_writable(impl.frame) < 0 || av_frame_copy(impl.frame, source) < 0 ||
+        av_frame_copy_props(impl.frame, source) < 0) {
+      *pError = impl.path + ": out of memory";
+      return false;
+    }
+    target = impl.frame;
   }
   LayerRows rows;
   rows.overBlack = pOverBlack;
   rows.overWhite = pOverWhite;
   rows.bottomUp = pBottomUp;
+  rows.rowsDrawn = pRowsDrawn;
   const bool blended = BlendLayer(target, rows, impl.encoder->colorspace,
                                   impl.encoder->color_range == AVCOL_RANGE_JPEG);
   impl.blendSeconds += ThreadCpuSeconds() - started;

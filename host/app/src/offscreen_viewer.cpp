@@ -7,6 +7,7 @@
 #include <fbsdk/runtime.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -184,6 +185,16 @@ struct OffscreenViewer::Impl {
   // A layer: the second colour buffer, cleared white while the first is black.
   bool layer = false;
   GLuint white = 0;
+  // Between layer frames both colour buffers stay clear except in the rows
+  // the last frame drew in: only those are cleared again and read back, so a
+  // HUD of two bands costs two bands, not the whole frame. The rows are found
+  // from what was drawn, recorded as it is drawn and played back in feedback
+  // mode, which gives every primitive's place without drawing it again.
+  std::vector<unsigned char> rowsDrawn;  // bottom row first
+  bool layerClear = false;               // false: clear all before the next frame
+  GLuint drawing = 0;                    // the display list recording a frame's drawing
+  std::vector<GLfloat> feedback;
+  std::vector<unsigned char> clearBlack, clearWhite;  // a block of clear rows of each
   GLuint depthStencil = 0;
   int width = 0;
   int height = 0;
@@ -203,6 +214,8 @@ struct OffscreenViewer::Impl {
   bool footageBottomUp = false;
 
   bool Allocate(int pWidth, int pHeight);
+  void ClearLayer();
+  bool FindDrawnRows();
   void DrawPicture();
   void DrawFootage();
 };
@@ -385,6 +398,7 @@ OffscreenViewer::~OffscreenViewer() {
     lImpl.gl.DeleteFramebuffers(1, &lImpl.framebuffer);
     glDeleteTextures(1, &lImpl.colour);
     if (lImpl.white) glDeleteTextures(1, &lImpl.white);
+    if (lImpl.drawing) glDeleteLists(lImpl.drawing, 1);
     lImpl.gl.DeleteRenderbuffers(1, &lImpl.depthStencil);
   }
   DestroyContext(lImpl.display, lImpl.context);
@@ -408,6 +422,7 @@ bool OffscreenViewer::Resize(int pWidth, int pHeight) {
   lImpl.width = pWidth;
   lImpl.height = pHeight;
   lImpl.textureWidth = 0;
+  lImpl.layerClear = false;
   return true;
 }
 
@@ -487,6 +502,7 @@ bool OffscreenViewer::SetLayerMode(bool pLayer) {
     lImpl.gl.DrawBuffers(1, &lOne);
   }
   lImpl.layer = pLayer;
+  lImpl.layerClear = false;
   return lImpl.gl.CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
 }
 
@@ -511,15 +527,15 @@ void OffscreenViewer::RenderFrame(const std::vector<ORSDK2014::FBHUDElement*>& p
                static_cast<GLfloat>(lImpl.background[2]), 1.0f);
   glClearDepth(1.0);
   glClearStencil(0);
-  glClear((lCopy || lImpl.layer ? 0 : GL_COLOR_BUFFER_BIT) | GL_DEPTH_BUFFER_BIT |
-          GL_STENCIL_BUFFER_BIT);
   if (lImpl.layer) {
-    const GLfloat lBlack[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-    const GLfloat lWhite[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-    lImpl.gl.ClearBufferfv(GL_COLOR, 0, lBlack);
-    lImpl.gl.ClearBufferfv(GL_COLOR, 1, lWhite);
+    lImpl.ClearLayer();
+  } else {
+    glClear((lCopy ? 0 : GL_COLOR_BUFFER_BIT) | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   }
   glPopAttrib();
+  if (lImpl.layer && !lImpl.drawing) lImpl.drawing = glGenLists(1);
+  const bool lRecording = lImpl.layer && lImpl.drawing;
+  if (lRecording) glNewList(lImpl.drawing, GL_COMPILE_AND_EXECUTE);
   if (lImpl.layer) {
     // No background: the layer is what is drawn over any.
   } else if (!lImpl.picture.isNull()) {
@@ -545,7 +561,144 @@ void OffscreenViewer::RenderFrame(const std::vector<ORSDK2014::FBHUDElement*>& p
     lElement->DrawElement(&lOptions, lRect);
   }
   RaiseRenderingPipeline(ORSDK2014::kFBGlobalEvalCallbackAfterRender);
+  if (lRecording) {
+    // A plug-in that ended the list itself (one that records lists of its
+    // own) leaves it incomplete: then every row counts as drawn.
+    GLint lList = 0;
+    glGetIntegerv(GL_LIST_INDEX, &lList);
+    if (lList == static_cast<GLint>(lImpl.drawing)) glEndList();
+    if (lList != static_cast<GLint>(lImpl.drawing) || !lImpl.FindDrawnRows()) {
+      lImpl.rowsDrawn.assign(static_cast<size_t>(lImpl.height), 1);
+      lImpl.layerClear = false;
+    }
+  } else if (lImpl.layer) {
+    lImpl.rowsDrawn.assign(static_cast<size_t>(lImpl.height), 1);
+    lImpl.layerClear = false;
+  }
   glFinish();
+}
+
+void OffscreenViewer::Impl::ClearLayer() {
+  // Depth and stencil are cleared whole: a clear of all of a buffer costs
+  // llvmpipe little, one of some rows (scissored) a quad drawn over them.
+  glClear(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  if (!layerClear || static_cast<int>(rowsDrawn.size()) != height) {
+    const GLfloat lBlack[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    const GLfloat lWhite[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    gl.ClearBufferfv(GL_COLOR, 0, lBlack);
+    gl.ClearBufferfv(GL_COLOR, 1, lWhite);
+    layerClear = true;
+    return;
+  }
+  // The colour buffers again clear where the last frame drew: rows of clear
+  // pixels copied in, a block at a time.
+  constexpr int kBlock = 64;
+  const size_t lBlockBytes = static_cast<size_t>(width) * 4 * kBlock;
+  if (clearBlack.size() != lBlockBytes) {
+    clearBlack.assign(lBlockBytes, 0);
+    clearWhite.assign(lBlockBytes, 255);
+  }
+  glPushAttrib(GL_TEXTURE_BIT);
+  glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+  SetUnpackedRows();
+  for (int lRow = 0; lRow < height;) {
+    if (!rowsDrawn[static_cast<size_t>(lRow)]) {
+      ++lRow;
+      continue;
+    }
+    int lEnd = lRow + 1;
+    while (lEnd < height && lEnd - lRow < kBlock && rowsDrawn[static_cast<size_t>(lEnd)]) ++lEnd;
+    glBindTexture(GL_TEXTURE_2D, colour);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, lRow, width, lEnd - lRow, GL_RGBA, GL_UNSIGNED_BYTE,
+                    clearBlack.data());
+    glBindTexture(GL_TEXTURE_2D, white);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, lRow, width, lEnd - lRow, GL_RGBA, GL_UNSIGNED_BYTE,
+                    clearWhite.data());
+    lRow = lEnd;
+  }
+  glPopClientAttrib();
+  glPopAttrib();
+}
+
+bool OffscreenViewer::Impl::FindDrawnRows() {
+  // Fragments reach a little past a primitive's vertices: smoothed edges by
+  // a pixel, wide lines and points by half their width.
+  constexpr float kEdge = 2.0f;
+  GLfloat lWidths[2] = {1.0f, 1.0f};
+  glGetFloatv(GL_LINE_WIDTH, &lWidths[0]);
+  glGetFloatv(GL_POINT_SIZE, &lWidths[1]);
+  const float lWide = std::max({8.0f, lWidths[0], lWidths[1]}) / 2.0f + kEdge;
+  if (feedback.empty()) feedback.resize(1 << 16);
+  GLint lCount = -1;
+  for (;;) {
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glMatrixMode(GL_TEXTURE);
+    glPushMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glFeedbackBuffer(static_cast<GLsizei>(feedback.size()), GL_2D, feedback.data());
+    glRenderMode(GL_FEEDBACK);
+    glCallList(drawing);
+    lCount = glRenderMode(GL_RENDER);
+    glMatrixMode(GL_TEXTURE);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glPopAttrib();
+    if (lCount >= 0) break;
+    // More than the buffer holds: a bigger one, up to a bound.
+    if (feedback.size() >= (size_t{1} << 24)) return false;
+    feedback.resize(feedback.size() * 4);
+  }
+  rowsDrawn.assign(static_cast<size_t>(height), 0);
+  auto lMark = [&](float pLow, float pHigh, float pMargin) {
+    if (!(pLow <= pHigh)) return;  // NaN
+    const float lFrom = std::clamp(std::floor(pLow - pMargin), 0.0f, static_cast<float>(height));
+    const float lTo = std::clamp(std::ceil(pHigh + pMargin), 0.0f, static_cast<float>(height));
+    std::fill(rowsDrawn.begin() + static_cast<long>(lFrom),
+              rowsDrawn.begin() + static_cast<long>(lTo), 1);
+  };
+  const GLfloat* lAt = feedback.data();
+  const GLfloat* lEnd = lAt + lCount;
+  while (lAt < lEnd) {
+    const GLint lToken = static_cast<GLint>(*lAt++);
+    int lVertices = 0;
+    float lMargin = kEdge;
+    switch (lToken) {
+      case GL_POLYGON_TOKEN:
+        if (lAt >= lEnd) return false;
+        lVertices = static_cast<int>(std::clamp(*lAt++, 0.0f, 1.0e6f));
+        break;
+      case GL_LINE_TOKEN:
+      case GL_LINE_RESET_TOKEN:
+        lVertices = 2;
+        lMargin = lWide;
+        break;
+      case GL_POINT_TOKEN:
+        lVertices = 1;
+        lMargin = lWide;
+        break;
+      case GL_PASS_THROUGH_TOKEN:
+        ++lAt;
+        continue;
+      default:
+        // Bitmaps and pixel rectangles: their size is not in the feedback.
+        return false;
+    }
+    if (lEnd - lAt < 2L * lVertices) return false;
+    float lLow = lAt[1], lHigh = lAt[1];
+    for (int i = 1; i < lVertices; ++i) {
+      lLow = std::min(lLow, lAt[2 * i + 1]);
+      lHigh = std::max(lHigh, lAt[2 * i + 1]);
+    }
+    if (lVertices > 0) lMark(lLow, lHigh, lMargin);
+    lAt += 2L * lVertices;
+  }
+  return true;
 }
 
 QImage OffscreenViewer::ReadPixels() {
@@ -571,14 +724,40 @@ void OffscreenViewer::ReadPixelsBottomUp(unsigned char* pRgba) {
   glPopClientAttrib();
 }
 
-bool OffscreenViewer::ReadLayerBottomUp(unsigned char* pOverBlack, unsigned char* pOverWhite) {
+bool OffscreenViewer::ReadLayerBottomUp(unsigned char* pOverBlack, unsigned char* pOverWhite,
+                                        std::vector<unsigned char>* pRowsDrawn) {
   Impl& lImpl = *mImpl;
   if (!lImpl.layer) return false;
-  ReadPixelsBottomUp(pOverBlack);
+  MakeCurrent();
+  lImpl.gl.BindFramebuffer(GL_FRAMEBUFFER, lImpl.framebuffer);
+  const size_t lRowBytes = static_cast<size_t>(lImpl.width) * 4;
+  const bool lKnown = static_cast<int>(lImpl.rowsDrawn.size()) == lImpl.height;
+  if (pRowsDrawn) pRowsDrawn->assign(static_cast<size_t>(lImpl.height), 0);
   glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
-  glReadBuffer(GL_COLOR_ATTACHMENT1);
-  glReadPixels(0, 0, lImpl.width, lImpl.height, GL_RGBA, GL_UNSIGNED_BYTE, pOverWhite);
+  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+  glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+  auto lDrawn = [&](int pRow) { return !lKnown || lImpl.rowsDrawn[static_cast<size_t>(pRow)]; };
+  for (int lRow = 0; lRow < lImpl.height;) {
+    const bool lRead = lDrawn(lRow);
+    int lEnd = lRow + 1;
+    while (lEnd < lImpl.height && lDrawn(lEnd) == lRead) ++lEnd;
+    const int lRows = lEnd - lRow;
+    const size_t lAt = static_cast<size_t>(lRow) * lRowBytes;
+    if (lRead) {
+      glReadBuffer(GL_COLOR_ATTACHMENT0);
+      glReadPixels(0, lRow, lImpl.width, lRows, GL_RGBA, GL_UNSIGNED_BYTE, pOverBlack + lAt);
+      glReadBuffer(GL_COLOR_ATTACHMENT1);
+      glReadPixels(0, lRow, lImpl.width, lRows, GL_RGBA, GL_UNSIGNED_BYTE, pOverWhite + lAt);
+      if (pRowsDrawn) std::fill_n(pRowsDrawn->begin() + lRow, lRows, 1);
+    } else if (!pRowsDrawn) {
+      // Nothing drawn there: as clear as the buffers are.
+      std::memset(pOverBlack + lAt, 0, static_cast<size_t>(lRows) * lRowBytes);
+      std::memset(pOverWhite + lAt, 255, static_cast<size_t>(lRows) * lRowBytes);
+    }
+    lRow = lEnd;
+  }
   glReadBuffer(GL_COLOR_ATTACHMENT0);
   glPopClientAttrib();
   return true;

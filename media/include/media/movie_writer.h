@@ -92,9 +92,11 @@ class MovieWriter {
   // packed. The picture is converted to the movie's pixel format where it
   // differs (never through RGB), then the layer is blended in; whatever the
   // layer leaves uncovered keeps the picture's samples. The picture's buffer
-  // may be written to.
+  // may be written to. pRowsDrawn, where given, says per row in memory
+  // whether the layer holds it at all; a row it does not is left alone.
   bool WriteLayer(Picture& pFootage, const uint8_t* pOverBlack, const uint8_t* pOverWhite,
-                  bool pBottomUp, long long pPts, long long pDuration, std::string* pError);
+                  const uint8_t* pRowsDrawn, bool pBottomUp, long long pPts, long long pDuration,
+                  std::string* pError);
   // CPU seconds the calling thread spent so far putting the layer into
   // pictures (converting and blending) and handing frames to the encoder and
   // the muxer (the encoder's own threads not counted).

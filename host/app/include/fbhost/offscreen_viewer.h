@@ -62,8 +62,12 @@ class OffscreenViewer {
   // bottom row first as OpenGL hands them: no copy to turn them over.
   void ReadPixelsBottomUp(unsigned char* pRgba);
   // In layer mode: the frame over black and over white, each as
-  // ReadPixelsBottomUp reads. False when not in layer mode.
-  bool ReadLayerBottomUp(unsigned char* pOverBlack, unsigned char* pOverWhite);
+  // ReadPixelsBottomUp reads. Only the rows the frame drew in are read: with
+  // pRowsDrawn, it says which (bottom row first) and the other rows are left
+  // as they were; without, those rows are filled clear (black, and white).
+  // False when not in layer mode.
+  bool ReadLayerBottomUp(unsigned char* pOverBlack, unsigned char* pOverWhite,
+                         std::vector<unsigned char>* pRowsDrawn = nullptr);
 
  private:
   OffscreenViewer();
