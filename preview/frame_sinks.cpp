@@ -93,11 +93,20 @@ class MovieSink : public FrameSink {
 
 bool ComposeLayer(RenderedFrame* pFrame) {
   if (!pFrame->layer) return true;
-  const bool lAsPicture = !pFrame->picture.Empty() && (pFrame->layerWidth == pFrame->width &&
-                                                       pFrame->layerHeight == pFrame->height);
-  if (!lAsPicture && !pFrame->rowsDrawn.empty()) {
-    // What follows reads every row: the rows not drawn in are made clear.
-    const size_t lRowBytes = static_cast<size_t>(pFrame->layerWidth) * 4;
+  // Kept for the thread that writes, as conversions are costly to set up.
+  thread_local media::LayerResampler tResampler;
+  if (pFrame->layerWidth != pFrame->width || pFrame->layerHeight != pFrame->height) {
+    if (!tResampler.Resample(&pFrame->rgba, &pFrame->white, &pFrame->rowsDrawn, pFrame->layerWidth,
+                             pFrame->layerHeight, pFrame->width, pFrame->height)) {
+      return false;
+    }
+    pFrame->layerWidth = pFrame->width;
+    pFrame->layerHeight = pFrame->height;
+  }
+  if (!pFrame->picture.Empty()) return true;
+  if (!pFrame->rowsDrawn.empty()) {
+    // What follows reads every row: the rows that hold nothing are made clear.
+    const size_t lRowBytes = static_cast<size_t>(pFrame->width) * 4;
     for (size_t lRow = 0; lRow < pFrame->rowsDrawn.size(); ++lRow) {
       if (pFrame->rowsDrawn[lRow]) continue;
       std::memset(pFrame->rgba.data() + lRow * lRowBytes, 0, lRowBytes);
@@ -105,17 +114,6 @@ bool ComposeLayer(RenderedFrame* pFrame) {
     }
     pFrame->rowsDrawn.clear();
   }
-  // Kept for the thread that writes, as conversions are costly to set up.
-  thread_local media::LayerResampler tResampler;
-  if (pFrame->layerWidth != pFrame->width || pFrame->layerHeight != pFrame->height) {
-    if (!tResampler.Resample(&pFrame->rgba, &pFrame->white, pFrame->layerWidth, pFrame->layerHeight,
-                             pFrame->width, pFrame->height)) {
-      return false;
-    }
-    pFrame->layerWidth = pFrame->width;
-    pFrame->layerHeight = pFrame->height;
-  }
-  if (!pFrame->picture.Empty()) return true;
   // Over the footage's RGB, as blending draws it: over black, plus what of
   // the background shows through.
   const size_t lSize = std::min(pFrame->rgba.size(), pFrame->footage.size());

@@ -37,10 +37,12 @@ SwsContext* LayerResampler::Scaler(int pWidth, int pHeight, int pToWidth, int pT
 }
 
 bool LayerResampler::Resample(std::vector<uint8_t>* pOverBlack, std::vector<uint8_t>* pOverWhite,
-                              int pWidth, int pHeight, int pToWidth, int pToHeight) {
+                              std::vector<uint8_t>* pRowsDrawn, int pWidth, int pHeight,
+                              int pToWidth, int pToHeight) {
   const size_t size = static_cast<size_t>(pWidth) * pHeight * 4;
   if (pWidth <= 0 || pHeight <= 0 || pToWidth <= 0 || pToHeight <= 0 || pOverBlack->size() < size ||
-      pOverWhite->size() < size) {
+      pOverWhite->size() < size ||
+      (!pRowsDrawn->empty() && pRowsDrawn->size() != static_cast<size_t>(pHeight))) {
     return false;
   }
   const int sizes[4] = {pWidth, pHeight, pToWidth, pToHeight};
@@ -56,25 +58,38 @@ bool LayerResampler::Resample(std::vector<uint8_t>* pOverBlack, std::vector<uint
   const int q = pHeight / common, p = pToHeight / common;
   const int reach = kReach * std::max(1, (q + p - 1) / p) + 1;
   const size_t row = static_cast<size_t>(pWidth) * 4, toRow = static_cast<size_t>(pToWidth) * 4;
-  mBlack.assign(toRow * pToHeight, 0);
-  mWhite.assign(toRow * pToHeight, 255);
+  mBlack.resize(toRow * pToHeight);
+  mWhite.resize(toRow * pToHeight);
+  std::vector<uint8_t>& held = *pRowsDrawn;
+  auto drawn = [&](int pY) {
+    return (held.empty() || held[static_cast<size_t>(pY)]) &&
+           LayerRowDrawn(pOverBlack->data() + pY * row, pOverWhite->data() + pY * row, pWidth);
+  };
+  mRowsDrawn.assign(static_cast<size_t>(pToHeight), 0);
   int y = 0;
   while (y < pHeight) {
-    if (!LayerRowDrawn(pOverBlack->data() + y * row, pOverWhite->data() + y * row, pWidth)) {
+    if (!drawn(y)) {
       ++y;
       continue;
     }
     // A run of drawn rows, and empty ones no further apart than twice the reach.
     int last = y, next = y + 1;
     while (next < pHeight && next - last <= 2 * reach) {
-      if (LayerRowDrawn(pOverBlack->data() + next * row, pOverWhite->data() + next * row, pWidth))
-        last = next;
+      if (drawn(next)) last = next;
       ++next;
     }
     const int first = std::max(0, y - reach) / q * q;
     const int end = std::min(pHeight, (last + 1 + reach + q - 1) / q * q);
     const int bandHeight = end - first;
     const int toFirst = first / q * p, toHeight = bandHeight / q * p;
+    // Rows the filter reaches that hold nothing are made clear first.
+    for (int band = first; band < end && !held.empty(); ++band) {
+      if (held[static_cast<size_t>(band)]) continue;
+      std::memset(pOverBlack->data() + band * row, 0, row);
+      std::memset(pOverWhite->data() + band * row, 255, row);
+      held[static_cast<size_t>(band)] = 1;
+    }
+    std::fill_n(mRowsDrawn.begin() + toFirst, toHeight, 1);
     SwsContext* scaler = Scaler(pWidth, bandHeight, pToWidth, toHeight);
     if (!scaler) return false;
     for (int pass = 0; pass < 2; ++pass) {
@@ -90,6 +105,7 @@ bool LayerResampler::Resample(std::vector<uint8_t>* pOverBlack, std::vector<uint
   }
   pOverBlack->swap(mBlack);
   pOverWhite->swap(mWhite);
+  pRowsDrawn->swap(mRowsDrawn);
   return true;
 }
 

@@ -198,10 +198,13 @@ TEST_F(FootageTest, AMovieBlendsTheHudIntoTheFootagesOwnSamples) {
   Write("bare.json", R"({"elements": []})");
   for (const Case& lCase : kCases) {
     SCOPED_TRACE(lCase.name);
-    // Smooth colour, as a camera's picture is, the same on every run.
-    Ffmpeg({"-f", "lavfi", "-i", "gradients=s=640x360:r=25:d=0.3:speed=0.05:seed=7", "-c:v", "ffv1",
-            "-pix_fmt", lCase.pixels, "-colorspace", "bt709", "-color_primaries", "bt709",
-            "-color_trc", "bt709", "-color_range", lCase.range, lCase.name});
+    // Smooth colour, as a camera's picture is, the same on every run: the
+    // generator places its colours at random unless told where.
+    Ffmpeg({"-f", "lavfi", "-i",
+            "gradients=s=640x360:r=25:d=0.3:speed=0.05:nb_colors=3:c0=0x3050c0:c1=0xc08040:"
+            "c2=0x40b060:x0=40:y0=20:x1=600:y1=340",
+            "-c:v", "ffv1", "-pix_fmt", lCase.pixels, "-colorspace", "bt709", "-color_primaries",
+            "bt709", "-color_trc", "bt709", "-color_range", lCase.range, lCase.name});
     const QStringList lFrame = {"--footage", lCase.name,     "--frames",
                                 "5-5",       "--hud-height", "native"};
     ASSERT_EQ(Preview(lFrame + QStringList{"-o", "hud.mkv", "--codec", "ffv1"}).status, 0);

@@ -2,7 +2,7 @@
 // A drawn layer resampled to another size (bicubic, as good resamplers do, down
 // or up), for a HUD laid out at one size and put over footage of another. Only
 // the rows the layer draws on, with the filter's reach around them, are
-// resampled; the rest of the layer is empty and stays so.
+// resampled; the rest of the layer is empty and is not even written.
 
 #include <cstdint>
 #include <map>
@@ -21,16 +21,19 @@ class LayerResampler {
 
   // A layer as OffscreenViewer's layer mode reads it, over black and over
   // white (pWidth x pHeight RGBA each, rows packed), becomes pToWidth x
-  // pToHeight. False when the sizes cannot be converted.
-  bool Resample(std::vector<uint8_t>* pOverBlack, std::vector<uint8_t>* pOverWhite, int pWidth,
-                int pHeight, int pToWidth, int pToHeight);
+  // pToHeight. pRowsDrawn says per row which hold the layer (empty: all of
+  // them), and afterwards which of the result's do; the others hold nothing.
+  // False when the sizes cannot be converted.
+  bool Resample(std::vector<uint8_t>* pOverBlack, std::vector<uint8_t>* pOverWhite,
+                std::vector<uint8_t>* pRowsDrawn, int pWidth, int pHeight, int pToWidth,
+                int pToHeight);
 
  private:
   SwsContext* Scaler(int pWidth, int pHeight, int pToWidth, int pToHeight);
 
   std::map<int, SwsContext*> mScalers;  // by band height, for one pair of sizes
   int mSizes[4] = {0, 0, 0, 0};
-  std::vector<uint8_t> mBlack, mWhite;
+  std::vector<uint8_t> mBlack, mWhite, mRowsDrawn;
 };
 
 }  // namespace media
