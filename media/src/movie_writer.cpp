@@ -588,10 +588,10 @@ bool MovieWriter::WriteLayer(Picture& pFootage, const uint8_t* pOverBlack,
       return false;
     }
     target = impl.frame;
-  } else {
-    // Into the writer's own frame rather than the decoder's, which it may
-    // still hold as a reference: a buffer used again is not fresh memory to
-    // fault in on every frame.
+  } else if (!av_frame_is_writable(source)) {
+    // Into the writer's own frame rather than the decoder's, which it still
+    // holds as a reference: a buffer used again is not fresh memory to fault
+    // in on every frame.
     while (impl.frame->nb_side_data > 0)
       av_frame_remove_side_data(impl.frame, impl.frame->side_data[0]->type);
     if (av_frame_make_writable(impl.frame) < 0 || av_frame_copy(impl.frame, source) < 0 ||
