@@ -156,6 +156,7 @@ std::string DescribeOrigin(const media::FootageReader& pFootage) {
   switch (pFootage.Origin()) {
     case media::TimecodeOrigin::kTrack:
     case media::TimecodeOrigin::kLtc:
+    case media::TimecodeOrigin::kHeader:
       return "timecode from " + pFootage.OriginDetail() + ", first frame " +
              pFootage.FirstTimecode().ToString();
     default:
@@ -209,9 +210,19 @@ int main(int argc, char** argv) {
   }
   std::unique_ptr<media::FootageReader> lFootage;
   bool lHudLayer = false;
+  if (lBackground.kind != Kind::kFootage &&
+      !(lOptions.ocio + lOptions.colorspace + lOptions.display + lOptions.view).empty()) {
+    return Complain(kBadInput,
+                    "--ocio, --colorspace, --display and --view: need footage (--footage, or a "
+                    "scene whose background is footage)");
+  }
   if (lBackground.kind == Kind::kFootage) {
     if (!lOptions.footageTimecode.empty()) lBackground.footage.timecode = lOptions.footageTimecode;
     if (lOptions.ltcChannel >= 0) lBackground.footage.ltcChannel = lOptions.ltcChannel;
+    if (!lOptions.ocio.empty()) lBackground.footage.ocio = lOptions.ocio;
+    if (!lOptions.colorspace.empty()) lBackground.footage.colorspace = lOptions.colorspace;
+    if (!lOptions.display.empty()) lBackground.footage.display = lOptions.display;
+    if (!lOptions.view.empty()) lBackground.footage.view = lOptions.view;
     media::FootageOptions lOpen;
     lOpen.path = lBackground.path;
     media::ParseTimecodeOrigin(lBackground.footage.timecode, &lOpen.timecode);
@@ -222,7 +233,11 @@ int main(int argc, char** argv) {
     lOpen.pictures = lOptions.movie && lOptions.strip.empty() && lOptions.width == 0;
     lOpen.audio = lOptions.movie && lOptions.audio != "none";
     lOpen.warn = Tell;
-    // An image sequence carries no rate: the one given, else the scene's, else film's.
+    lOpen.colour.config = lBackground.footage.ocio;
+    lOpen.colour.colorspace = lBackground.footage.colorspace;
+    lOpen.colour.display = lBackground.footage.display;
+    lOpen.colour.view = lBackground.footage.view;
+    // An image sequence's rate: the one given, else its headers', else the scene's, else film's.
     std::string lRateFrom;
     if (lOptions.footageRateNumerator > 0) {
       lOpen.sequenceRateNumerator = lOptions.footageRateNumerator;
@@ -232,16 +247,23 @@ int main(int argc, char** argv) {
       lOpen.sequenceRateNumerator = lBackground.footage.rateNumerator;
       lOpen.sequenceRateDenominator = lBackground.footage.rateDenominator;
       lRateFrom = "from the scene's footage entry";
-    } else if (lDescription.hasFps) {
-      RateFraction(lDescription.fps, &lOpen.sequenceRateNumerator, &lOpen.sequenceRateDenominator);
-      lRateFrom = "the scene's rate";
+    }
+    std::string lFallbackFrom;
+    if (lDescription.hasFps) {
+      RateFraction(lDescription.fps, &lOpen.fallbackRateNumerator, &lOpen.fallbackRateDenominator);
+      lFallbackFrom = "the scene's rate, as its headers give none";
     } else {
-      lOpen.sequenceRateNumerator = 24;
-      lOpen.sequenceRateDenominator = 1;
-      lRateFrom = "the film rate, as nothing gives one; --footage-rate sets it";
+      lOpen.fallbackRateNumerator = 24;
+      lOpen.fallbackRateDenominator = 1;
+      lFallbackFrom = "the film rate, as nothing gives one; --footage-rate sets it";
     }
     lFootage = media::FootageReader::Open(lOpen, &lError);
     if (!lFootage) return Complain(kBadInput, lError);
+    if (lFootage->RateFromHeader()) {
+      lRateFrom = "from its files' headers";
+    } else if (lRateFrom.empty()) {
+      lRateFrom = lFallbackFrom;
+    }
     std::string lShape;
     if (lFootage->Fields() != media::FieldOrder::kProgressive) {
       lShape = lFootage->Fields() == media::FieldOrder::kTopFirst
@@ -253,6 +275,7 @@ int main(int argc, char** argv) {
          RateText(lFootage->RateNumerator(), lFootage->RateDenominator()) + " fps" +
          (lFootage->IsSequence() ? " (" + lRateFrom + ")" : std::string()) + "; " +
          DescribeOrigin(*lFootage));
+    if (!lFootage->ColourDetail().empty()) Tell(lFootage->ColourDetail());
     // Without a scene, the built-in element shows the footage's timecode as the camera's.
     if (lOptions.scene.empty()) {
       lDescription.elements.front().properties.push_back(

@@ -17,7 +17,9 @@ const char kDescription[] =
     "the plug-in refused, a write that failed while rendering), or frames are missing\n"
     "from what was written (footage that broke off mid-way, a sequence's missing file,\n"
     "frames past the end of footage that declares no length); 2 bad command line, scene\n"
-    "file or footage, or an output that cannot be written where it is asked for (a\n"
+    "file or footage (a sequence whose frames change size, header timecode where there is\n"
+    "none, an OpenColorIO config that does not load or lacks the colour space, display or\n"
+    "view named), or an output that cannot be written where it is asked for (a\n"
     "missing folder, a folder, a file of the footage), --frames outside the footage,\n"
     "found before anything is written; 130 interrupted (SIGINT), 143 terminated\n"
     "(SIGTERM), with nothing left half-written.";
@@ -86,12 +88,30 @@ CommandLine ParseCommandLine(const QStringList& pArguments, PreviewOptions* pOpt
       "PATH");
   const QCommandLineOption lFootageTimecode(
       "footage-timecode",
-      "Where the footage's timecode comes from: auto (default), track, ltc or none.", "FROM");
+      "Where the footage's timecode comes from: auto (default), track, ltc, header (a DPX or "
+      "EXR sequence's own, frame by frame) or none.",
+      "FROM");
   const QCommandLineOption lFootageRate(
       "footage-rate",
-      "An image sequence's frame rate: 24, 23.976, 30000/1001... (default: the scene's fps, "
-      "else 24). Movies keep their own.",
+      "An image sequence's frame rate: 24, 23.976, 30000/1001... (default: its files' headers, "
+      "else the scene's fps, else 24). Movies keep their own.",
       "R");
+  const QCommandLineOption lOcio(
+      "ocio",
+      "The OpenColorIO config the footage's colour goes through (default: $OCIO). Without one, "
+      "float EXR is shown through the sRGB curve and other footage as decoded.",
+      "CONFIG");
+  const QCommandLineOption lColorspace(
+      "colorspace",
+      "The footage's colour space in the config (default: its scene_linear role for float EXR; "
+      "other footage is shown as decoded).",
+      "NAME");
+  const QCommandLineOption lDisplay("display",
+                                    "The display the footage is shown on (default: the config's "
+                                    "default display).",
+                                    "D");
+  const QCommandLineOption lView(
+      "view", "The view of that display (default: the display's default view).", "V");
   const QCommandLineOption lLtcChannel(
       "ltc-channel", "The audio channel LTC is read from, counted over all audio streams from 0.",
       "N");
@@ -106,8 +126,8 @@ CommandLine ParseCommandLine(const QStringList& pArguments, PreviewOptions* pOpt
       "scaled to the footage (default 1080, as for a 1920x1080 viewer), or native: the footage's "
       "own pixels.",
       "H");
-  const QCommandLineOption lVerbose("verbose",
-                                    "Also show the host's trace and FFmpeg's own warnings.");
+  const QCommandLineOption lVerbose(
+      "verbose", "Also show the host's trace and FFmpeg's and OpenColorIO's own warnings.");
   const QCommandLineOption lCodec("codec", "A movie's codec: h264 (default), prores or ffv1.",
                                   "CODEC");
   const QCommandLineOption lCrf("crf", "h264's constant rate factor, 0 to 51 (default 18).", "N");
@@ -131,8 +151,10 @@ CommandLine ParseCommandLine(const QStringList& pArguments, PreviewOptions* pOpt
   const QCommandLineOption lStripFrames(
       "strip-frames", "How many frames the strip shows (2 to 16, default 4).", "N");
   for (const QCommandLineOption& lOption :
-       {lOutput, lFrames, lSize, lPlugin, lSave, lList, lStrip, lStripFrames, lFootage,
-        lFootageTimecode, lFootageRate, lLtcChannel, lAudio, lCodec, lCrf, lHudHeight, lVerbose})
+       {lOutput,     lFrames,      lSize,    lPlugin,          lSave,        lList,
+        lStrip,      lStripFrames, lFootage, lFootageTimecode, lFootageRate, lOcio,
+        lColorspace, lDisplay,     lView,    lLtcChannel,      lAudio,       lCodec,
+        lCrf,        lHudHeight,   lVerbose})
     lParser.addOption(lOption);
 
   if (!lParser.parse(pArguments)) {
@@ -182,7 +204,8 @@ CommandLine ParseCommandLine(const QStringList& pArguments, PreviewOptions* pOpt
   if (lParser.isSet(lFootageTimecode)) {
     const std::string lOrigin = lParser.value(lFootageTimecode).toStdString();
     if (!fbhost::IsFootageTimecodeOrigin(lOrigin)) {
-      *pText = "--footage-timecode: expected auto, track, ltc or none, got '" + lOrigin + "'";
+      *pText =
+          "--footage-timecode: expected auto, track, ltc, header or none, got '" + lOrigin + "'";
       return CommandLine::kBad;
     }
     pOptions->footageTimecode = lOrigin;
@@ -195,6 +218,17 @@ CommandLine ParseCommandLine(const QStringList& pArguments, PreviewOptions* pOpt
         "30000/1001, got '" +
         lParser.value(lFootageRate).toStdString() + "'";
     return CommandLine::kBad;
+  }
+  for (const auto& lColour :
+       {std::make_pair(&lOcio, &pOptions->ocio),
+        std::make_pair(&lColorspace, &pOptions->colorspace),
+        std::make_pair(&lDisplay, &pOptions->display), std::make_pair(&lView, &pOptions->view)}) {
+    if (!lParser.isSet(*lColour.first)) continue;
+    *lColour.second = lParser.value(*lColour.first).toStdString();
+    if (lColour.second->empty()) {
+      *pText = "--" + lColour.first->names().first().toStdString() + ": expected a name";
+      return CommandLine::kBad;
+    }
   }
   if (lParser.isSet(lLtcChannel)) {
     bool lNumber = false;

@@ -20,7 +20,12 @@ struct PreviewOptions {
   int footageRateNumerator = 0;  // an image sequence's rate; 0 when not given
   int footageRateDenominator = 1;
   int ltcChannel = -1;  // -1: the scene's footage entry decides
-  std::string audio;    // copy, aac or none; empty: copied where the container holds it
+  // Colour through OpenColorIO; each empty where the scene's footage entry decides.
+  std::string ocio;
+  std::string colorspace;
+  std::string display;
+  std::string view;
+  std::string audio;  // copy, aac or none; empty: copied where the container holds it
   bool verbose = false;
   // The lines the HUD is laid out in over footage: -1 when not given, 0 for
   // the footage's own.

@@ -14,6 +14,7 @@
 #include "footage_sequence.h"
 #include "footage_timecode.h"
 #include "ltc_reader.h"
+#include "plate_reader.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -140,7 +141,8 @@ struct FootageReader::Impl {
   std::string endError;
   TimecodeOrigin origin = TimecodeOrigin::kNone;
   Timecode firstTimecode;
-  TimecodeCounter counter;  // track and none
+  TimecodeCounter counter;     // track, header and none
+  long long counterIndex = 0;  // the frame counter starts at
   struct stat file = {};
 
   // The one read of a movie: packets demuxed ahead of the decoder, so that
@@ -155,11 +157,19 @@ struct FootageReader::Impl {
   int ltcStream = -1;  // stream index
   std::string originDetail;
 
-  // An image sequence: each file its own demuxer and decoder.
+  // An image sequence: each file read on its own.
   bool sequence = false;
   SequenceOnDisk onDisk;
   size_t nextFile = 0;
   std::set<std::pair<dev_t, ino_t>> sequenceFiles;  // filled when first asked
+  PlateReader plates;
+  PlateHeader firstHeader;  // of the first file that reads
+  long long firstHeaderIndex = 0;
+  PlateHeader header;  // of the file last read
+  bool rateFromHeader = false;
+
+  std::unique_ptr<ColourTransform> colour;
+  std::string colourDetail;
 
   ~Impl() {
     sws_freeContext(scaler);
@@ -533,6 +543,8 @@ struct FootageReader::Impl {
   bool TakeFrame(FootageFrame* pOut, std::string* pError) {
     const bool converted = Convert(frame, pOut, pError);
     av_frame_unref(frame);
+    if (converted && colour && pOut->picture.Empty())
+      colour->Apply(pOut->rgba.data(), pOut->width, pOut->height);
     if (!converted) {
       ended = true;
       endError = *pError;
@@ -579,16 +591,17 @@ struct FootageReader::Impl {
     }
   }
 
-  // The next file of a sequence decoded into frame, or false at the end;
-  // files that are missing or do not read are recorded in pMissing.
-  bool DecodeSequenceFile(std::vector<MissingFrames>* pMissing);
-  bool DecodeOneFile(const std::string& pPath, std::string* pWhy);
+  // The next file of a sequence read into pOut, or false at the end; files
+  // that are missing or do not read are recorded in pMissing.
+  bool ReadSequenceFile(FootageFrame* pOut, std::vector<MissingFrames>* pMissing);
 
-  bool HandsPictures() const { return options.pictures && rotation == 0; }
+  bool HandsPictures() const { return options.pictures && rotation == 0 && !colour; }
 
   std::string OpenMovie();
   std::string OpenSequence();
+  std::string SettleColour();
   bool SettleTimecode(std::string* pError);
+  bool SettleSequenceTimecode(std::string* pError);
   std::string TrackTimecodeText() const;
   bool NextMovie(FootageFrame* pFrame, std::string* pError);
   bool NextSequence(FootageFrame* pFrame, std::string* pError);
@@ -609,7 +622,12 @@ std::string FootageReader::Impl::TrackTimecodeText() const {
 }
 
 bool FootageReader::Impl::SettleTimecode(std::string* pError) {
+  if (sequence) return SettleSequenceTimecode(pError);
   const TimecodeOrigin asked = options.timecode;
+  if (asked == TimecodeOrigin::kHeader) {
+    *pError = Path() + ": a movie has no header timecode (header reads DPX and EXR sequences' own)";
+    return false;
+  }
   if (asked == TimecodeOrigin::kTrack || asked == TimecodeOrigin::kAuto) {
     const std::string text = TrackTimecodeText();
     if (!text.empty() && counter.InitFromString(text, rate)) {
@@ -626,8 +644,7 @@ bool FootageReader::Impl::SettleTimecode(std::string* pError) {
       (asked == TimecodeOrigin::kLtc || asked == TimecodeOrigin::kAuto)) {
     std::string why;
     LtcFound found;
-    const bool any = !sequence && FindLtc(Path(), options.ltcChannel, av_q2d(rate), &found, &why);
-    if (sequence) why = "an image sequence has no audio";
+    const bool any = FindLtc(Path(), options.ltcChannel, av_q2d(rate), &found, &why);
     for (unsigned i = 0; any && i < format->nb_streams && ltcStream < 0; ++i) {
       if (audioOrdinal[i] != found.stream) continue;
       const AVStream* lStream = format->streams[i];
@@ -741,55 +758,8 @@ std::string FootageReader::Impl::OpenMovie() {
   return "";
 }
 
-bool FootageReader::Impl::DecodeOneFile(const std::string& pPath, std::string* pWhy) {
-  AVFormatContext* lFormat = nullptr;
-  AVCodecContext* lDecoder = nullptr;
-  struct Closer {
-    AVFormatContext** format;
-    AVCodecContext** decoder;
-    ~Closer() {
-      avcodec_free_context(decoder);
-      avformat_close_input(format);
-    }
-  } closer{&lFormat, &lDecoder};
-  int result = avformat_open_input(&lFormat, pPath.c_str(), nullptr, nullptr);
-  if (result < 0) {
-    *pWhy = result == AVERROR(ENOENT) ? "no file" : AvErrorText(result);
-    return false;
-  }
-  result = avformat_find_stream_info(lFormat, nullptr);
-  const int index =
-      result < 0 ? result : av_find_best_stream(lFormat, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-  if (index < 0) {
-    *pWhy = "no picture in it";
-    return false;
-  }
-  const AVCodec* codec = avcodec_find_decoder(lFormat->streams[index]->codecpar->codec_id);
-  lDecoder = codec ? avcodec_alloc_context3(codec) : nullptr;
-  if (!lDecoder || avcodec_parameters_to_context(lDecoder, lFormat->streams[index]->codecpar) < 0 ||
-      avcodec_open2(lDecoder, codec, nullptr) < 0) {
-    *pWhy = "its picture has no decoder";
-    return false;
-  }
-  while ((result = av_read_frame(lFormat, packet)) >= 0) {
-    if (packet->stream_index == index) {
-      const bool corrupt = packet->flags & AV_PKT_FLAG_CORRUPT;
-      result = avcodec_send_packet(lDecoder, packet);
-      av_packet_unref(packet);
-      if (result < 0 || corrupt) break;
-      if (avcodec_receive_frame(lDecoder, frame) == 0) return true;
-    } else {
-      av_packet_unref(packet);
-    }
-  }
-  avcodec_send_packet(lDecoder, nullptr);
-  if (avcodec_receive_frame(lDecoder, frame) == 0) return true;
-  *pWhy = result < 0 && result != AVERROR_EOF ? "it does not decode (" + AvErrorText(result) + ")"
-                                              : "it does not decode";
-  return false;
-}
-
-bool FootageReader::Impl::DecodeSequenceFile(std::vector<MissingFrames>* pMissing) {
+bool FootageReader::Impl::ReadSequenceFile(FootageFrame* pOut,
+                                           std::vector<MissingFrames>* pMissing) {
   auto note = [&](long long pFirst, long long pLast, const std::string& pWhy) {
     if (!pMissing->empty() && pMissing->back().last + 1 == pFirst && pMissing->back().why == pWhy) {
       pMissing->back().last = pLast;
@@ -805,11 +775,13 @@ bool FootageReader::Impl::DecodeSequenceFile(std::vector<MissingFrames>* pMissin
     const long long gapFirst = std::max(before + 1, skipBefore);
     if (gapFirst < number) note(gapFirst, number - 1, "no file");
     std::string why;
-    if (DecodeOneFile(onDisk.PathOf(number), &why)) {
+    const std::string file = onDisk.PathOf(number);
+    if (plates.Read(file, displayWidth, codedHeight, options.bottomUp, colour.get(), &header,
+                    &pOut->rgba, &why)) {
       lastIndex = number - onDisk.numbers.front();
       return true;
     }
-    note(number, number, why);
+    note(number, number, why == "no file" ? why : file + ": " + why);
   }
   return false;
 }
@@ -818,38 +790,102 @@ std::string FootageReader::Impl::OpenSequence() {
   const std::string& path = Path();
   if (!FindSequence(path, &onDisk)) return path + ": no file matches the pattern";
   sequence = true;
-  rate = options.sequenceRateNumerator > 0 && options.sequenceRateDenominator > 0
-             ? AVRational{options.sequenceRateNumerator, options.sequenceRateDenominator}
-             : AVRational{24, 1};
-  timeBase = AVRational{rate.den, rate.num};
   countHint = onDisk.numbers.back() - onDisk.numbers.front() + 1;
-  packet = av_packet_alloc();
-  frame = av_frame_alloc();
-  if (!packet || !frame) return path + ": out of memory";
-  // The first file that reads settles the picture's size; those before it are missing.
-  std::vector<MissingFrames> missing;
-  if (!DecodeSequenceFile(&missing)) {
-    return path + ": no file of it reads (" + onDisk.PathOf(onDisk.numbers.front()) + ": " +
-           (missing.empty() ? std::string("no picture") : missing.front().why) + ")";
+  // Every file's header before any frame is drawn: the first that reads
+  // settles the picture's size, and one of another size is refused.
+  std::string firstWhy;
+  std::string firstPath;
+  for (long long number : onDisk.numbers) {
+    PlateHeader one;
+    std::string why;
+    if (!PlateReader::ReadHeader(onDisk.PathOf(number), &one, &why)) {
+      if (firstWhy.empty()) firstWhy = onDisk.PathOf(number) + ": " + why;
+      continue;
+    }
+    if (firstPath.empty()) {
+      firstPath = onDisk.PathOf(number);
+      firstHeader = one;
+      firstHeaderIndex = number - onDisk.numbers.front();
+    } else if (one.width != firstHeader.width || one.height != firstHeader.height) {
+      return path + ": its frames change size: " + firstPath + " is " +
+             std::to_string(firstHeader.width) + "x" + std::to_string(firstHeader.height) + ", " +
+             onDisk.PathOf(number) + " " + std::to_string(one.width) + "x" +
+             std::to_string(one.height);
+    }
   }
-  nextFile = 0;
+  if (firstPath.empty()) return path + ": no file of it reads (" + firstWhy + ")";
+  codedWidth = displayWidth = firstHeader.width;
+  codedHeight = firstHeader.height;
+  // The rate given, else the header's, else the fallback.
+  if (options.sequenceRateNumerator > 0 && options.sequenceRateDenominator > 0) {
+    rate = AVRational{options.sequenceRateNumerator, options.sequenceRateDenominator};
+  } else if (firstHeader.rateNumerator > 0) {
+    rate = StandardRate(AVRational{firstHeader.rateNumerator, firstHeader.rateDenominator});
+    rateFromHeader = true;
+  } else if (options.fallbackRateNumerator > 0 && options.fallbackRateDenominator > 0) {
+    rate = AVRational{options.fallbackRateNumerator, options.fallbackRateDenominator};
+  } else {
+    rate = AVRational{24, 1};
+  }
+  timeBase = AVRational{rate.den, rate.num};
   skipBefore = onDisk.numbers.front();
-  lastIndex = -1;
-  codedWidth = displayWidth = frame->width;
-  codedHeight = frame->height;
-  av_frame_unref(frame);
   std::string error;
   if (!SettleTimecode(&error)) return error;
-  firstTimecode = counter.At(0);
+  firstTimecode = counter.At(-counterIndex);
   return "";
+}
+
+bool FootageReader::Impl::SettleSequenceTimecode(std::string* pError) {
+  const TimecodeOrigin asked = options.timecode;
+  const std::string text = firstHeader.TimecodeText(rate.num, rate.den);
+  const std::string first = onDisk.PathOf(onDisk.numbers.front() + firstHeaderIndex);
+  switch (asked) {
+    case TimecodeOrigin::kTrack:
+      *pError = Path() +
+                ": carries no timecode track; an image sequence's timecode is in its "
+                "files' headers (header)";
+      return false;
+    case TimecodeOrigin::kLtc:
+      *pError = Path() + ": no LTC to read: an image sequence has no audio";
+      return false;
+    case TimecodeOrigin::kHeader:
+    case TimecodeOrigin::kAuto:
+      if (!text.empty() && counter.InitFromString(text, rate)) {
+        origin = TimecodeOrigin::kHeader;
+        counterIndex = firstHeaderIndex;
+        originDetail = "the " + firstHeader.FormatName() + " header of each frame";
+        return true;
+      }
+      if (asked == TimecodeOrigin::kHeader) {
+        *pError = first + ": " +
+                  (text.empty() ? "no timecode in its header to take"
+                                : "its header's timecode does not count: \"" + text + "\"");
+        return false;
+      }
+      originDetail = "no timecode in the header of " + first;
+      break;
+    case TimecodeOrigin::kNone:
+      break;
+  }
+  origin = TimecodeOrigin::kNone;
+  counter.InitFromFields(0, 0, 0, 0, false, rate);
+  return true;
+}
+
+std::string FootageReader::Impl::SettleColour() {
+  const bool sceneLinear = sequence && firstHeader.format == "openexr" && firstHeader.floatSamples;
+  std::string error;
+  colour = ColourTransform::Create(options.colour, sceneLinear, &colourDetail, &error);
+  return error;
 }
 
 std::unique_ptr<FootageReader> FootageReader::Open(const FootageOptions& pOptions,
                                                    std::string* pError) {
   std::unique_ptr<FootageReader> reader(new FootageReader());
   reader->mImpl->options = pOptions;
-  const std::string error =
+  std::string error =
       IsSequencePattern(pOptions.path) ? reader->mImpl->OpenSequence() : reader->mImpl->OpenMovie();
+  if (error.empty()) error = reader->mImpl->SettleColour();
   if (!error.empty()) {
     if (pError) *pError = error;
     return nullptr;
@@ -880,9 +916,12 @@ TimecodeOrigin FootageReader::Origin() const { return mImpl->origin; }
 const std::string& FootageReader::OriginDetail() const { return mImpl->originDetail; }
 const Timecode& FootageReader::FirstTimecode() const { return mImpl->firstTimecode; }
 
+bool FootageReader::RateFromHeader() const { return mImpl->rateFromHeader; }
+const std::string& FootageReader::ColourDetail() const { return mImpl->colourDetail; }
+
 ColourTags FootageReader::Colour() const {
   ColourTags tags;
-  if (!mImpl->stream) return tags;
+  if (!mImpl->stream || mImpl->colour) return tags;
   const AVCodecParameters* parameters = mImpl->stream->codecpar;
   tags.matrix = parameters->color_space;
   tags.range = parameters->color_range;
@@ -946,7 +985,8 @@ void Picture::Clear() {
 
 bool FootageReader::Impl::NextSequence(FootageFrame* pFrame, std::string* pError) {
   pFrame->missing.clear();
-  if (!DecodeSequenceFile(&pFrame->missing)) {
+  pFrame->picture.Clear();
+  if (!ReadSequenceFile(pFrame, &pFrame->missing)) {
     ended = true;
     for (const MissingFrames& lGone : pFrame->missing) {
       endError += (endError.empty() ? Path() + ": " : std::string("; ")) +
@@ -959,14 +999,24 @@ bool FootageReader::Impl::NextSequence(FootageFrame* pFrame, std::string* pError
     return false;
   }
   const long long number = onDisk.numbers[nextFile - 1];
-  if (!TakeFrame(pFrame, pError)) return false;
   const long long index = number - onDisk.numbers.front();
+  if (origin == TimecodeOrigin::kHeader) {
+    // Each frame's own: a jump in the headers shows on the frame that has it,
+    // and a frame whose header has none is counted on from the one before.
+    TimecodeCounter own;
+    if (own.InitFromString(header.TimecodeText(rate.num, rate.den), rate)) {
+      counter = own;
+      counterIndex = index;
+    }
+  }
   pFrame->number = number;
+  pFrame->width = displayWidth;
+  pFrame->height = codedHeight;
   pFrame->pts = index;
   pFrame->duration = 1;
   pFrame->seconds = static_cast<double>(index) * rate.den / rate.num;
   pFrame->damaged = false;
-  pFrame->timecode = counter.At(index);
+  pFrame->timecode = counter.At(index - counterIndex);
   pFrame->trackTimecode = pFrame->timecode;
   return true;
 }

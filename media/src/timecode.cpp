@@ -19,7 +19,8 @@ bool Timecode::operator==(const Timecode& pOther) const {
 
 namespace {
 constexpr TimecodeOrigin kOrigins[] = {TimecodeOrigin::kAuto, TimecodeOrigin::kTrack,
-                                       TimecodeOrigin::kLtc, TimecodeOrigin::kNone};
+                                       TimecodeOrigin::kLtc, TimecodeOrigin::kHeader,
+                                       TimecodeOrigin::kNone};
 }
 
 bool ParseTimecodeOrigin(const std::string& pText, TimecodeOrigin* pOrigin) {
@@ -40,6 +41,8 @@ const char* TimecodeOriginName(TimecodeOrigin pOrigin) {
       return "track";
     case TimecodeOrigin::kLtc:
       return "ltc";
+    case TimecodeOrigin::kHeader:
+      return "header";
     case TimecodeOrigin::kNone:
       return "none";
   }

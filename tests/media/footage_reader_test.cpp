@@ -219,6 +219,45 @@ TEST_F(FootageReaderTest, SequenceFromTheFirstNumberOnDisk) {
   }
 }
 
+// Plates come out as OpenImageIO's own tool frames them: an EXR's data within
+// its display window, one grey channel in all three, tiles, and float EXR
+// through the sRGB curve when no OpenColorIO config is given.
+TEST_F(FootageReaderTest, PlatesComeOutFramedAsOiiotoolFramesThem) {
+  unsetenv("OCIO");
+  fs::create_directory(PathOf("plates"));
+  const struct {
+    const char* name;
+    const char* make;
+    const char* reference;
+  } cases[] = {
+      {"window",
+       "fill:topleft=1,0,0:bottomright=0,0,2 40x20 3 --origin +8+6 --fullsize 64x36 -d half",
+       "--croptofull --colorconvert linear sRGB --ch R,G,B,A=1.0"},
+      {"grey", "fill:top=0:bottom=1 64x36 1 -d uint10", "--ch 0,0,0,A=1.0"},
+      {"tiled", "fill:left=0,0.2,0.4,1:right=1.5,0.5,0.1,1 64x36 4 --tile 16 16 -d float",
+       "--colorconvert linear sRGB"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string base = PathOf("plates/") + c.name;
+    const std::string ext = std::string(c.name) == "grey" ? ".dpx" : ".exr";
+    const std::string make = "oiiotool --pattern " + std::string(c.make) + " -o " + base + ".1001" +
+                             ext + " && oiiotool " + base + ".1001" + ext + " " + c.reference +
+                             " -d uint8 -o " + base + ".png";
+    ASSERT_EQ(std::system(make.c_str()), 0) << make;
+    const std::string raw =
+        Ffmpeg("-i '" + base + ".png' -f rawvideo -pix_fmt rgba", std::string(c.name) + ".rgba");
+    std::unique_ptr<FootageReader> reader = Open(base + ".####" + ext);
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(reader->Width(), 64);
+    EXPECT_EQ(reader->Height(), 36);
+    FootageFrame frame;
+    std::string error;
+    ASSERT_TRUE(reader->Next(&frame, &error)) << error;
+    EXPECT_LE(MaxDifference(frame.rgba, FileBytes(raw)), 1);
+  }
+}
+
 // A timecode track counts forward from the first frame; a drop-frame one at
 // 29.97 skips frames 0 and 1 at each minute but every tenth, and a non-drop
 // one at 29.97 or 23.976 counts every frame.

@@ -85,7 +85,8 @@ bool ParseHudHeight(const std::string& pText, int* pLines) {
 }
 
 bool IsFootageTimecodeOrigin(const std::string& pText) {
-  return pText == "auto" || pText == "track" || pText == "ltc" || pText == "none";
+  return pText == "auto" || pText == "track" || pText == "ltc" || pText == "header" ||
+         pText == "none";
 }
 
 namespace {
@@ -440,7 +441,8 @@ bool Reader::Elements(const SceneJson& pValue, SceneDescription* pScene) {
 
 bool Reader::Footage(const SceneJson& pValue, SceneDescription* pScene) {
   if (!Object(pValue, "background",
-              {"footage", "object", "timecode", "ltc_channel", "rate", "hud_height"}))
+              {"footage", "object", "timecode", "ltc_channel", "rate", "hud_height", "ocio",
+               "colorspace", "display", "view"}))
     return false;
   SceneDescription::Background lBackground;
   const SceneJson& lPath = pValue["footage"];
@@ -456,8 +458,8 @@ bool Reader::Footage(const SceneJson& pValue, SceneDescription* pScene) {
   if (pValue.contains("timecode")) {
     const SceneJson& lOrigin = pValue["timecode"];
     if (!lOrigin.is_string() || !IsFootageTimecodeOrigin(lOrigin.get<std::string>())) {
-      return FailGot("background.timecode", "expected \"auto\", \"track\", \"ltc\" or \"none\"",
-                     lOrigin);
+      return FailGot("background.timecode",
+                     "expected \"auto\", \"track\", \"ltc\", \"header\" or \"none\"", lOrigin);
     }
     lFootage.timecode = lOrigin.get<std::string>();
   }
@@ -490,6 +492,14 @@ bool Reader::Footage(const SceneJson& pValue, SceneDescription* pScene) {
                      lLines);
     }
   }
+  for (const auto& lName :
+       {std::make_pair("ocio", &lFootage.ocio), std::make_pair("colorspace", &lFootage.colorspace),
+        std::make_pair("display", &lFootage.display), std::make_pair("view", &lFootage.view)}) {
+    if (pValue.contains(lName.first) &&
+        !Name(pValue[lName.first], Join("background", lName.first), lName.second))
+      return false;
+  }
+  if (!lFootage.ocio.empty()) lFootage.ocio = AbsolutePath(lFootage.ocio);
   pScene->background = lBackground;
   return true;
 }

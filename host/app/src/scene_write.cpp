@@ -166,6 +166,17 @@ SceneJson SceneToJson(const SceneDescription& pScene, const std::string& pBaseDi
       } else if (lBackground.footage.hudHeight > 0) {
         lRoot["background"]["hud_height"] = lBackground.footage.hudHeight;
       }
+      if (!lBackground.footage.ocio.empty()) {
+        lRoot["background"]["ocio"] =
+            QDir(QString::fromStdString(pBaseDir))
+                .relativeFilePath(QString::fromStdString(lBackground.footage.ocio))
+                .toStdString();
+      }
+      for (const auto& lName : {std::make_pair("colorspace", &lBackground.footage.colorspace),
+                                std::make_pair("display", &lBackground.footage.display),
+                                std::make_pair("view", &lBackground.footage.view)}) {
+        if (!lName.second->empty()) lRoot["background"][lName.first] = *lName.second;
+      }
       if (lBackground.footage.rateNumerator > 0) {
         const SceneDescription::Footage& lFootage = lBackground.footage;
         if (lFootage.rateDenominator == 1) {

@@ -1,9 +1,11 @@
 #pragma once
 // Reads footage, a movie libavformat opens or an image sequence given as a
-// pattern, frame by frame in order, as RGBA pictures with their presentation
-// times and timecodes. Memory stays bounded whatever the clip's length.
+// pattern (its files read with OpenImageIO), frame by frame in order, as RGBA
+// pictures with their presentation times and timecodes. Memory stays bounded
+// whatever the clip's length.
 
 #include <media/audio_packets.h>
+#include <media/colour_transform.h>
 #include <media/timecode.h>
 
 #include <cstdint>
@@ -87,9 +89,16 @@ struct FootageOptions {
   // Hand YUV footage shown upright as decoded pictures, not RGBA, for a
   // caller that blends its drawing into the footage's own samples.
   bool pictures = false;
-  // An image sequence's rate; 0 for 24 fps, the film rate. Movies keep their own.
+  // An image sequence's rate as given, over what its files' headers say; 0
+  // when not given. Movies keep their own.
   int sequenceRateNumerator = 0;
   int sequenceRateDenominator = 1;
+  // The rate of a sequence whose headers carry none, when none is given; 0
+  // for 24 fps, the film rate.
+  int fallbackRateNumerator = 0;
+  int fallbackRateDenominator = 1;
+  // The footage's colour made fit to review before anything is drawn over it.
+  ColourSettings colour;
   // Keep the audio packets read, for a movie that copies or re-encodes them.
   bool audio = false;
   // Told of what is wrong but does not stop the read: a damaged frame.
@@ -141,16 +150,22 @@ class FootageReader {
   // footage allows; their audio is still read.
   void SkipBefore(long long pNumber);
 
+  // Whether a sequence's rate is the one its first file's header gives.
+  bool RateFromHeader() const;
+
   // The origin settled on (never kAuto), and the first frame's timecode.
   TimecodeOrigin Origin() const;
   // Where the timecode comes from, in words ("LTC on audio channel 2 (stream
   // 1, channel 0)"), or why there is none.
   const std::string& OriginDetail() const;
   const Timecode& FirstTimecode() const;
+  // Unspecified where a colour transform makes the pictures display-referred.
   ColourTags Colour() const;
+  // What is done to the footage's colour, in words; empty where nothing is.
+  const std::string& ColourDetail() const;
 
   // Whether frames come as decoded pictures (FootageOptions::pictures, YUV
-  // footage with no rotation), or as RGBA.
+  // footage with no rotation or colour transform), or as RGBA.
   bool HandsPictures() const;
 
   // The next frame in order into pFrame (its buffer is reused). False at the

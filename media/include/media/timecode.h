@@ -22,13 +22,14 @@ struct Timecode {
 
 // Where a footage reader takes each frame's timecode from.
 enum class TimecodeOrigin {
-  kAuto,   // the track, else LTC if a channel decodes, else none
-  kTrack,  // the container's or stream's timecode, counted forward from the first frame
-  kLtc,    // SMPTE LTC decoded from an audio channel
-  kNone,   // the footage's own time, from 00:00:00:00
+  kAuto,    // the track or a sequence's header, else LTC if a channel decodes, else none
+  kTrack,   // the container's or stream's timecode, counted forward from the first frame
+  kLtc,     // SMPTE LTC decoded from an audio channel
+  kHeader,  // an image sequence's own, in each file's header (DPX, EXR)
+  kNone,    // the footage's own time, from 00:00:00:00
 };
 
-// "auto", "track", "ltc", "none"; false for any other text.
+// "auto", "track", "ltc", "header", "none"; false for any other text.
 bool ParseTimecodeOrigin(const std::string& pText, TimecodeOrigin* pOrigin);
 const char* TimecodeOriginName(TimecodeOrigin pOrigin);
 

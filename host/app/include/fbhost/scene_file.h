@@ -68,7 +68,7 @@ struct SceneDescription {
   // this name whose "Timecode" holds the timecode of the frame on screen.
   struct Footage {
     std::string object = "Footage";
-    std::string timecode = "auto";  // auto, track, ltc or none
+    std::string timecode = "auto";  // auto, track, ltc, header or none
     int ltcChannel = -1;  // counted over all audio streams; -1: every channel looked through
     // The lines the HUD is laid out in over the footage ("hud_height"): -1
     // when the entry gives none, 0 for the footage's own ("native").
@@ -76,6 +76,12 @@ struct SceneDescription {
     // An image sequence's rate ("rate"); 0 when the entry gives none.
     int rateNumerator = 0;
     int rateDenominator = 1;
+    // Colour through OpenColorIO: the config ("ocio", absolute), the
+    // footage's colour space, the display and view; empty: the defaults.
+    std::string ocio;
+    std::string colorspace;
+    std::string display;
+    std::string view;
   };
   struct Background {
     BackgroundKind kind = BackgroundKind::kNeutralPlate;

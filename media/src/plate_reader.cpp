@@ -1,0 +1,195 @@
+#include "plate_reader.h"
+
+#include <OpenImageIO/imageio.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <new>
+
+extern "C" {
+#include <libavutil/bswap.h>
+#include <libavutil/rational.h>
+#include <libavutil/timecode.h>
+}
+
+namespace media {
+namespace {
+
+// Larger than any camera's or scanner's frame: a header claiming more is not believed.
+constexpr int kMostSide = 16384;
+// Rows converted at a time, so that floats are held for a band, not a frame.
+constexpr int kBandRows = 64;
+
+// OpenImageIO's message, on one line.
+std::string Why(std::string pText) {
+  const size_t end = pText.find('\n');
+  if (end != std::string::npos) pText.erase(end);
+  return pText.empty() ? "it does not read" : "it does not read (" + pText + ")";
+}
+
+bool Fits(long long pSide) { return pSide >= 1 && pSide <= kMostSide; }
+
+// A rate from the header, from 1 to 1000 frames a second.
+bool HeaderRate(const OIIO::ImageSpec& pSpec, PlateHeader* pHeader) {
+  int fraction[2] = {0, 0};
+  if (pSpec.getattribute("FramesPerSecond", OIIO::TypeRational, fraction) && fraction[0] > 0 &&
+      fraction[1] > 0 && fraction[0] <= 1000LL * fraction[1] && fraction[0] >= fraction[1]) {
+    pHeader->rateNumerator = fraction[0];
+    pHeader->rateDenominator = fraction[1];
+    return true;
+  }
+  // DPX: the film header's rate, else the television header's.
+  for (const char* name : {"dpx:FrameRate", "dpx:TemporalFrameRate"}) {
+    float fps = 0.0f;
+    if (pSpec.getattribute(name, OIIO::TypeFloat, &fps) && std::isfinite(fps) && fps >= 1.0f &&
+        fps <= 1000.0f) {
+      const AVRational rate = av_d2q(fps, 1001000);
+      pHeader->rateNumerator = rate.num;
+      pHeader->rateDenominator = rate.den;
+      return true;
+    }
+  }
+  return false;
+}
+
+// What pInput's header says; false where its picture is not one to show.
+bool Describe(const OIIO::ImageInput& pInput, PlateHeader* pHeader, std::string* pWhy) {
+  const OIIO::ImageSpec& spec = pInput.spec();
+  *pHeader = PlateHeader();
+  pHeader->width = spec.full_width > 0 ? spec.full_width : spec.width;
+  pHeader->height = spec.full_height > 0 ? spec.full_height : spec.height;
+  if (!Fits(pHeader->width) || !Fits(pHeader->height) || spec.width > kMostSide ||
+      spec.height > kMostSide || spec.width < 0 || spec.height < 0 || spec.depth > 1 ||
+      spec.nchannels < 1 || spec.deep) {
+    *pWhy = "its picture is " + std::to_string(pHeader->width) + "x" +
+            std::to_string(pHeader->height) + (spec.deep ? ", deep" : "") + " in " +
+            std::to_string(spec.nchannels) + " channels, not a frame to show";
+    return false;
+  }
+  pHeader->format = pInput.format_name();
+  pHeader->floatSamples = spec.format.is_floating_point();
+  unsigned int code[2] = {0, 0};
+  pHeader->hasTimecode = spec.getattribute("smpte:TimeCode", OIIO::TypeTimeCode, code);
+  pHeader->timecode = code[0];
+  HeaderRate(spec, pHeader);
+  return true;
+}
+
+std::unique_ptr<OIIO::ImageInput> Open(const std::string& pPath, std::string* pWhy) {
+  std::unique_ptr<OIIO::ImageInput> input = OIIO::ImageInput::open(pPath);
+  if (!input) {
+    struct stat file = {};
+    *pWhy = stat(pPath.c_str(), &file) != 0 ? "no file" : Why(OIIO::geterror());
+  }
+  return input;
+}
+
+}  // namespace
+
+std::string PlateHeader::FormatName() const {
+  if (format == "openexr") return "EXR";
+  std::string name = format;
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return name;
+}
+
+std::string PlateHeader::TimecodeText(int pRateNumerator, int pRateDenominator) const {
+  if (!hasTimecode) return "";
+  char text[AV_TIMECODE_STR_SIZE];
+  // DPX and OpenEXR keep the frames in the low byte, libavutil's SMPTE form in the high one.
+  av_timecode_make_smpte_tc_string2(text, AVRational{pRateNumerator, pRateDenominator},
+                                    av_bswap32(timecode), 0, 0);
+  return text;
+}
+
+bool PlateReader::ReadHeader(const std::string& pPath, PlateHeader* pHeader, std::string* pWhy) {
+  std::unique_ptr<OIIO::ImageInput> input = Open(pPath, pWhy);
+  return input && Describe(*input, pHeader, pWhy);
+}
+
+bool PlateReader::Read(const std::string& pPath, int pWidth, int pHeight, bool pBottomUp,
+                       const ColourTransform* pColour, PlateHeader* pHeader,
+                       std::vector<uint8_t>* pRgba, std::string* pWhy) {
+  std::unique_ptr<OIIO::ImageInput> input = Open(pPath, pWhy);
+  if (!input || !Describe(*input, pHeader, pWhy)) return false;
+  if (pHeader->width != pWidth || pHeader->height != pHeight) {
+    *pWhy = "its picture is " + std::to_string(pHeader->width) + "x" +
+            std::to_string(pHeader->height) + ", not the sequence's " + std::to_string(pWidth) +
+            "x" + std::to_string(pHeight);
+    return false;
+  }
+  const OIIO::ImageSpec& spec = input->spec();
+  // The channels read: colour first (one, grey, is shown in all three), then alpha.
+  const int channels = std::min(spec.nchannels, 4);
+  const int alpha = spec.alpha_channel >= 0 && spec.alpha_channel < channels ? spec.alpha_channel
+                    : channels == 2 || channels == 4                         ? channels - 1
+                                                                             : -1;
+  int colour[3] = {0, 0, 0};
+  for (int c = 0, used = 0; c < channels && used < 3; ++c) {
+    if (c != alpha) colour[used++] = c;
+  }
+  if (channels - (alpha >= 0 ? 1 : 0) < 3) colour[1] = colour[2] = colour[0];
+  // Where the data window lies in the frame.
+  const long long left = static_cast<long long>(spec.x) - (spec.full_width > 0 ? spec.full_x : 0);
+  const long long top = static_cast<long long>(spec.y) - (spec.full_height > 0 ? spec.full_y : 0);
+  const size_t rowFloats = static_cast<size_t>(pWidth) * 4;
+  // A tiled file is read whole, as OpenImageIO reads tiles only along their edges.
+  const bool tiled = spec.tile_width > 0;
+  const int bandRows = tiled ? pHeight : kBandRows;
+  try {
+    pRgba->resize(rowFloats * static_cast<size_t>(pHeight));
+    for (int band = 0; band < pHeight; band += bandRows) {
+      const int rows = std::min(bandRows, pHeight - band);
+      mRgba.assign(rowFloats * rows, 0.0f);
+      for (size_t i = 3; i < mRgba.size(); i += 4) mRgba[i] = 1.0f;
+      const long long from = std::max<long long>(band, top);
+      const long long to = std::min<long long>(band + rows, top + spec.height);
+      const long long first = std::max<long long>(0, left);
+      const long long last = std::min<long long>(pWidth, left + spec.width);
+      if (from < to && first < last) {
+        // The rows read, counted in the frame.
+        const long long readFrom = tiled ? top : from;
+        const long long readTo = tiled ? top + spec.height : to;
+        mSamples.resize(static_cast<size_t>(spec.width) * static_cast<size_t>(readTo - readFrom) *
+                        static_cast<size_t>(channels));
+        const int y = static_cast<int>(readFrom - top + spec.y);
+        const bool read =
+            tiled ? input->read_image(0, 0, 0, channels, OIIO::TypeFloat, mSamples.data())
+                  : input->read_scanlines(0, 0, y, y + static_cast<int>(readTo - readFrom), spec.z,
+                                          0, channels, OIIO::TypeFloat, mSamples.data());
+        if (!read) {
+          *pWhy = Why(input->geterror());
+          return false;
+        }
+        for (long long row = from; row < to; ++row) {
+          const float* in =
+              mSamples.data() + static_cast<size_t>(row - readFrom) * spec.width * channels;
+          float* out = mRgba.data() + static_cast<size_t>(row - band) * rowFloats;
+          for (long long x = first; x < last; ++x) {
+            const float* sample = in + static_cast<size_t>(x - left) * channels;
+            float* pixel = out + static_cast<size_t>(x) * 4;
+            pixel[0] = sample[colour[0]];
+            pixel[1] = sample[colour[1]];
+            pixel[2] = sample[colour[2]];
+            if (alpha >= 0) pixel[3] = sample[alpha];
+          }
+        }
+      }
+      if (pColour) pColour->Apply(mRgba.data(), pWidth, rows);
+      for (int row = 0; row < rows; ++row) {
+        const int at = pBottomUp ? pHeight - 1 - (band + row) : band + row;
+        OIIO::convert_pixel_values(OIIO::TypeFloat, mRgba.data() + row * rowFloats, OIIO::TypeUInt8,
+                                   pRgba->data() + static_cast<size_t>(at) * rowFloats,
+                                   static_cast<int>(rowFloats));
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    *pWhy = "out of memory";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace media
