@@ -32,9 +32,9 @@ std::string Why(std::string pText) {
 bool Fits(long long pSide) { return pSide >= 1 && pSide <= kMostSide; }
 
 // A rate from the header, from 1 to 1000 frames a second.
-bool HeaderRate(const OIIO::ImageSpec& pSpec, PlateHeader* pHeader) {
+bool HeaderRate(const OIIO::ImageSpec& pImage, PlateHeader* pHeader) {
   int fraction[2] = {0, 0};
-  if (pSpec.getattribute("FramesPerSecond", OIIO::TypeRational, fraction) && fraction[0] > 0 &&
+  if (pImage.getattribute("FramesPerSecond", OIIO::TypeRational, fraction) && fraction[0] > 0 &&
       fraction[1] > 0 && fraction[0] <= 1000LL * fraction[1] && fraction[0] >= fraction[1]) {
     pHeader->rateNumerator = fraction[0];
     pHeader->rateDenominator = fraction[1];
@@ -43,7 +43,7 @@ bool HeaderRate(const OIIO::ImageSpec& pSpec, PlateHeader* pHeader) {
   // DPX: the film header's rate, else the television header's.
   for (const char* name : {"dpx:FrameRate", "dpx:TemporalFrameRate"}) {
     float fps = 0.0f;
-    if (pSpec.getattribute(name, OIIO::TypeFloat, &fps) && std::isfinite(fps) && fps >= 1.0f &&
+    if (pImage.getattribute(name, OIIO::TypeFloat, &fps) && std::isfinite(fps) && fps >= 1.0f &&
         fps <= 1000.0f) {
       const AVRational rate = av_d2q(fps, 1001000);
       pHeader->rateNumerator = rate.num;
@@ -56,24 +56,24 @@ bool HeaderRate(const OIIO::ImageSpec& pSpec, PlateHeader* pHeader) {
 
 // What pInput's header says; false where its picture is not one to show.
 bool Describe(const OIIO::ImageInput& pInput, PlateHeader* pHeader, std::string* pWhy) {
-  const OIIO::ImageSpec& spec = pInput.spec();
+  const OIIO::ImageSpec& image = pInput.spec();
   *pHeader = PlateHeader();
-  pHeader->width = spec.full_width > 0 ? spec.full_width : spec.width;
-  pHeader->height = spec.full_height > 0 ? spec.full_height : spec.height;
-  if (!Fits(pHeader->width) || !Fits(pHeader->height) || spec.width > kMostSide ||
-      spec.height > kMostSide || spec.width < 0 || spec.height < 0 || spec.depth > 1 ||
-      spec.nchannels < 1 || spec.deep) {
+  pHeader->width = image.full_width > 0 ? image.full_width : image.width;
+  pHeader->height = image.full_height > 0 ? image.full_height : image.height;
+  if (!Fits(pHeader->width) || !Fits(pHeader->height) || image.width > kMostSide ||
+      image.height > kMostSide || image.width < 0 || image.height < 0 || image.depth > 1 ||
+      image.nchannels < 1 || image.deep) {
     *pWhy = "its picture is " + std::to_string(pHeader->width) + "x" +
-            std::to_string(pHeader->height) + (spec.deep ? ", deep" : "") + " in " +
-            std::to_string(spec.nchannels) + " channels, not a frame to show";
+            std::to_string(pHeader->height) + (image.deep ? ", deep" : "") + " in " +
+            std::to_string(image.nchannels) + " channels, not a frame to show";
     return false;
   }
   pHeader->format = pInput.format_name();
-  pHeader->floatSamples = spec.format.is_floating_point();
+  pHeader->floatSamples = image.format.is_floating_point();
   unsigned int code[2] = {0, 0};
-  pHeader->hasTimecode = spec.getattribute("smpte:TimeCode", OIIO::TypeTimeCode, code);
+  pHeader->hasTimecode = image.getattribute("smpte:TimeCode", OIIO::TypeTimeCode, code);
   pHeader->timecode = code[0];
-  HeaderRate(spec, pHeader);
+  HeaderRate(image, pHeader);
   return true;
 }
 
@@ -120,23 +120,25 @@ bool PlateReader::Read(const std::string& pPath, int pWidth, int pHeight, bool p
             "x" + std::to_string(pHeight);
     return false;
   }
-  const OIIO::ImageSpec& spec = input->spec();
+  const OIIO::ImageSpec& image = input->spec();
   // The channels read: colour first (one, grey, is shown in all three), then alpha.
-  const int channels = std::min(spec.nchannels, 4);
-  const int alpha = spec.alpha_channel >= 0 && spec.alpha_channel < channels ? spec.alpha_channel
-                    : channels == 2 || channels == 4                         ? channels - 1
-                                                                             : -1;
+  const int channels = std::min(image.nchannels, 4);
+  const int alpha = image.alpha_channel >= 0 && image.alpha_channel < channels ? image.alpha_channel
+                    : channels == 2 || channels == 4                           ? channels - 1
+                                                                               : -1;
   int colour[3] = {0, 0, 0};
   for (int c = 0, used = 0; c < channels && used < 3; ++c) {
     if (c != alpha) colour[used++] = c;
   }
   if (channels - (alpha >= 0 ? 1 : 0) < 3) colour[1] = colour[2] = colour[0];
   // Where the data window lies in the frame.
-  const long long left = static_cast<long long>(spec.x) - (spec.full_width > 0 ? spec.full_x : 0);
-  const long long top = static_cast<long long>(spec.y) - (spec.full_height > 0 ? spec.full_y : 0);
+  const long long left =
+      static_cast<long long>(image.x) - (image.full_width > 0 ? image.full_x : 0);
+  const long long top =
+      static_cast<long long>(image.y) - (image.full_height > 0 ? image.full_y : 0);
   const size_t rowFloats = static_cast<size_t>(pWidth) * 4;
   // A tiled file is read whole, as OpenImageIO reads tiles only along their edges.
-  const bool tiled = spec.tile_width > 0;
+  const bool tiled = image.tile_width > 0;
   const int bandRows = tiled ? pHeight : kBandRows;
   try {
     pRgba->resize(rowFloats * static_cast<size_t>(pHeight));
@@ -145,19 +147,19 @@ bool PlateReader::Read(const std::string& pPath, int pWidth, int pHeight, bool p
       mRgba.assign(rowFloats * rows, 0.0f);
       for (size_t i = 3; i < mRgba.size(); i += 4) mRgba[i] = 1.0f;
       const long long from = std::max<long long>(band, top);
-      const long long to = std::min<long long>(band + rows, top + spec.height);
+      const long long to = std::min<long long>(band + rows, top + image.height);
       const long long first = std::max<long long>(0, left);
-      const long long last = std::min<long long>(pWidth, left + spec.width);
+      const long long last = std::min<long long>(pWidth, left + image.width);
       if (from < to && first < last) {
         // The rows read, counted in the frame.
         const long long readFrom = tiled ? top : from;
-        const long long readTo = tiled ? top + spec.height : to;
-        mSamples.resize(static_cast<size_t>(spec.width) * static_cast<size_t>(readTo - readFrom) *
+        const long long readTo = tiled ? top + image.height : to;
+        mSamples.resize(static_cast<size_t>(image.width) * static_cast<size_t>(readTo - readFrom) *
                         static_cast<size_t>(channels));
-        const int y = static_cast<int>(readFrom - top + spec.y);
+        const int y = static_cast<int>(readFrom - top + image.y);
         const bool read =
             tiled ? input->read_image(0, 0, 0, channels, OIIO::TypeFloat, mSamples.data())
-                  : input->read_scanlines(0, 0, y, y + static_cast<int>(readTo - readFrom), spec.z,
+                  : input->read_scanlines(0, 0, y, y + static_cast<int>(readTo - readFrom), image.z,
                                           0, channels, OIIO::TypeFloat, mSamples.data());
         if (!read) {
           *pWhy = Why(input->geterror());
@@ -165,7 +167,7 @@ bool PlateReader::Read(const std::string& pPath, int pWidth, int pHeight, bool p
         }
         for (long long row = from; row < to; ++row) {
           const float* in =
-              mSamples.data() + static_cast<size_t>(row - readFrom) * spec.width * channels;
+              mSamples.data() + static_cast<size_t>(row - readFrom) * image.width * channels;
           float* out = mRgba.data() + static_cast<size_t>(row - band) * rowFloats;
           for (long long x = first; x < last; ++x) {
             const float* sample = in + static_cast<size_t>(x - left) * channels;
