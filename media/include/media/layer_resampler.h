@@ -34,7 +34,7 @@ class LayerResampler {
   std::map<int, SwsContext*> mScalers;  // by band height, for one pair of sizes
   int mSizes[4] = {0, 0, 0, 0};
   std::vector<uint8_t> mBlack, mWhite, mRowsDrawn;
-  std::vector<uint8_t> mPlane, mToPlane;  // one channel of a band, before and after
+  std::vector<uint8_t> mPlanes, mToPlanes;  // a band's four planes, before and after
 };
 
 }  // namespace media
