@@ -299,6 +299,11 @@ bool MovieWriter::Impl::SetupEncoder(const MovieOptions& pOptions, std::string* 
   AVDictionary* settings = nullptr;
   if (pOptions.codec == VideoCodec::kH264) {
     av_dict_set_int(&settings, "crf", pOptions.crf, 0);
+    // x264 opens top field first and only reorders its fields per frame: its
+    // picture timing would still say top first for bottom-first footage.
+    if (pOptions.fields != FieldOrder::kProgressive)
+      av_dict_set(&settings, "x264-params",
+                  pOptions.fields == FieldOrder::kTopFirst ? "tff=1" : "bff=1", 0);
   } else if (pOptions.codec == VideoCodec::kProRes) {
     av_dict_set(&settings, "profile", "hq", 0);
   } else {

@@ -130,7 +130,8 @@ TEST_F(RealFootageTest, PicturesComeOutAsPlayersShowThem) {
   const Outcome lRun = Preview({"--footage", "ntsc.mov", "-o", "ntsc_hud.mov"});
   ASSERT_EQ(lRun.status, 0) << lRun.err;
   EXPECT_NE(lRun.err.find("bottom field first"), std::string::npos) << lRun.err;
-  EXPECT_EQ(Probe("ntsc_hud.mov", "stream=width,height", {"-select_streams", "v:0"}), "640,480");
+  EXPECT_EQ(Probe("ntsc_hud.mov", "stream=width,height,field_order", {"-select_streams", "v:0"}),
+            "640,480,bb");
   EXPECT_EQ(QString::fromStdString(Probe("ntsc_hud.mov", "frame=interlaced_frame,top_field_first",
                                          {"-select_streams", "v:0", "-read_intervals", "%+#1"}))
                 .section(',', 0, 1),
