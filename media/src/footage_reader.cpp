@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -1042,7 +1043,17 @@ bool FootageReader::Impl::NextMovie(FootageFrame* pFrame, std::string* pError) {
     const int64_t relative = pts != AV_NOPTS_VALUE && firstPts != AV_NOPTS_VALUE
                                  ? pts - firstPts
                                  : av_rescale_q(index, av_inv_q(rate), stream->time_base);
-    const double seconds = relative * av_q2d(stream->time_base);
+    // A time that is its frame's place rounded to the time base (Matroska
+    // keeps whole milliseconds) is that place exactly, so the scene's frame
+    // at the same rate is the footage's, not the one before. Only where a
+    // tick is a small part of a frame: a coarser one may be a real offset.
+    const int64_t onGrid = av_rescale_q_rnd(index, av_inv_q(rate), stream->time_base,
+                                            static_cast<AVRounding>(AV_ROUND_NEAR_INF));
+    const bool fineTicks =
+        av_cmp_q(av_mul_q(stream->time_base, av_make_q(4, 1)), av_inv_q(rate)) <= 0;
+    const double seconds = fineTicks && std::llabs(onGrid - relative) <= 1
+                               ? static_cast<double>(index) * rate.den / rate.num
+                               : relative * av_q2d(stream->time_base);
     int64_t duration = frame->pkt_duration;
     if (duration <= 0)
       duration = std::max<int64_t>(1, av_rescale_q(1, av_inv_q(rate), stream->time_base));

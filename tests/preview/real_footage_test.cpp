@@ -213,12 +213,19 @@ TEST_F(RealFootageTest, AnNtscSceneShowsItsFrameNOnFootageFrameN) {
   Clip("ntsc.mov", "64x36", 30, 0.1);
   Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x36:rate=30000/1001:duration=4", "-c:v", "png",
           "df.mov"});
+  // Matroska keeps whole milliseconds: frame 1 at 0.033 s is still frame 1.
+  Ffmpeg({"-i", "df.mov", "-c", "copy", "df.mkv"});
   Write("scene.json", R"({"fps": 29.97, "transport": {"start": 0, "stop": 1000},
                           "background": {"footage": "df.mov"}})");
-  const Outcome lRun =
-      Preview({"scene.json", "--frames", "119-119", "-o", "f_%d.png", "--save-scene", "s.json"});
-  ASSERT_EQ(lRun.status, 0) << lRun.err;
-  EXPECT_EQ(Saved("s.json")["transport"]["frame"], 119);
+  for (const char* lFile : {"df.mov", "df.mkv"}) {
+    for (int lFrame : {1, 119}) {
+      const QString lRange = QString("%1-%1").arg(lFrame);
+      const Outcome lRun = Preview({"scene.json", "--footage", lFile, "--frames", lRange, "-o",
+                                    "f_%d.png", "--save-scene", "s.json"});
+      ASSERT_EQ(lRun.status, 0) << lRun.err;
+      EXPECT_EQ(Saved("s.json")["transport"]["frame"], lFrame) << lFile;
+    }
+  }
 }
 
 }  // namespace
