@@ -180,6 +180,7 @@ RenderResult RenderFrames(const RenderRun& pRun) {
       FootagePtr lFrame;
       if (pRun.limited) pRun.footage->SkipBefore(pRun.first);
       long long lLastSeen = pRun.first - 1;
+      long long lGoesOnAt = -1;  // the first frame past the range, where the footage has one
       while (!lStopped() && lDecoded.empty.Pop(&lFrame)) {
         std::string lError;
         bool lGot = false;
@@ -205,13 +206,18 @@ RenderResult RenderFrames(const RenderRun& pRun) {
                            lGone.why + ")");
           }
         }
-        if (lStopped() || (pRun.limited && lFrame->number > pRun.last)) break;
+        if (pRun.limited && lFrame->number > pRun.last) lGoesOnAt = lFrame->number;
+        if (lStopped() || lGoesOnAt >= 0) break;
         lLastSeen = lFrame->number;
         if (!lDecoded.full.Push(lFrame)) break;
       }
       if (pRun.limited && lBrokeOff.empty() && !lStopped() && lLastSeen < pRun.last) {
+        // Past the range's end but not the footage's: its times skip those frames.
         lMissingFrames(pRun.footage->Path() + ": " + FrameRange(lLastSeen + 1, pRun.last) +
-                       " asked for, but the footage ends at frame " + std::to_string(lLastSeen));
+                       " asked for, but the footage " +
+                       (lGoesOnAt >= 0
+                            ? "has none there: it goes on at frame " + std::to_string(lGoesOnAt)
+                            : "ends at frame " + std::to_string(lLastSeen)));
       }
       lDecoded.full.Close();
     });

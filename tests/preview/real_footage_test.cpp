@@ -86,6 +86,13 @@ TEST_F(RealFootageTest, SoundAndPictureKeepTheFootagesOwnTimes) {
       EXPECT_EQ(lRun.err.find("damaged"), std::string::npos) << lRun.err;
     }
   }
+  // Frames asked for in the gap: none to write, and the footage goes on after it.
+  const Outcome lInGap = Preview({"--footage", "gap.mp4", "--frames", "40-49", "-o", "g_%d.png"});
+  EXPECT_EQ(lInGap.status, 1);
+  EXPECT_NE(lInGap.err.find("40 to 49 asked for, but the footage has none there: it goes on at "
+                            "frame 50"),
+            std::string::npos)
+      << lInGap.err;
 }
 
 TEST_F(RealFootageTest, PicturesComeOutAsPlayersShowThem) {
