@@ -15,14 +15,14 @@ const char kDescription[] =
     "\n"
     "Exit status: 0 done; 1 rendering failed (no OpenGL context, no plug-in, an element\n"
     "the plug-in refused, a write that failed while rendering), or frames are missing\n"
-    "from what was written (footage that broke off mid-way, a sequence's missing file,\n"
-    "frames past the end of footage that declares no length); 2 bad command line, scene\n"
-    "file or footage (a sequence whose frames change size, header timecode where there is\n"
-    "none, an OpenColorIO config that does not load or lacks the colour space, display or\n"
-    "view named), or an output that cannot be written where it is asked for (a\n"
-    "missing folder, a folder, a file of the footage), --frames outside the footage,\n"
-    "found before anything is written; 130 interrupted (SIGINT), 143 terminated\n"
-    "(SIGTERM), with nothing left half-written.";
+    "from what was written (footage that broke off mid-way, frames lost in damaged data,\n"
+    "a sequence's missing file, frames past the end of footage that declares no length);\n"
+    "2 bad command line, scene file or footage (a sequence whose frames change size,\n"
+    "header timecode where there is none, an OpenColorIO config that does not load or\n"
+    "lacks the colour space, display or view named), or an output that cannot be written\n"
+    "where it is asked for (a missing folder, a folder, a file of the footage), --frames\n"
+    "outside the footage, found before anything is written; 130 interrupted (SIGINT),\n"
+    "143 terminated (SIGTERM), with nothing left half-written.";
 
 bool ParseFrames(const QString& pText, PreviewOptions* pOptions, std::string* pError) {
   static const QRegularExpression kForm("^(-?[0-9]{1,12})-(-?[0-9]{1,12})$");

@@ -151,6 +151,8 @@ struct FootageReader::Impl {
   std::deque<AVPacket*> videoPackets;
   bool demuxEnded = false;
   std::set<int64_t> corruptPts;      // of video packets marked corrupt
+  bool lastDamaged = false;          // the frame handed last was damaged
+  bool undecodedSinceLast = false;   // a frame failed to decode since then
   std::vector<int> audioOrdinal;     // by stream index: its place among audio streams, or -1
   AudioPackets audio;                // read, not yet handed out; the file's own times
   std::vector<double> audioReached;  // by audio stream: seconds read to, the file's time
@@ -270,6 +272,7 @@ struct FootageReader::Impl {
         if (draining) return 0;
         Warn(Path() + ": a frame after frame " + std::to_string(lastIndex) + " does not decode (" +
              AvErrorText(result) + ")");
+        undecodedSinceLast = true;
         continue;
       }
       if (draining) return 0;
@@ -1057,6 +1060,7 @@ bool FootageReader::Impl::NextMovie(FootageFrame* pFrame, std::string* pError) {
     int64_t duration = frame->pkt_duration;
     if (duration <= 0)
       duration = std::max<int64_t>(1, av_rescale_q(1, av_inv_q(rate), stream->time_base));
+    const long long before = lastIndex;
     lastIndex = index;
     ReadAheadTo(firstSeconds + seconds + duration * av_q2d(stream->time_base));
     if (index < skipBefore) {
@@ -1066,7 +1070,12 @@ bool FootageReader::Impl::NextMovie(FootageFrame* pFrame, std::string* pError) {
       continue;
     }
     bool damaged = (frame->flags & AV_FRAME_FLAG_CORRUPT) || frame->decode_error_flags != 0;
+    // Damage since the frame before, or around it: a hole in the frames' times
+    // there is frames the damage took, not a rate that varies.
+    bool damageAround = damaged || lastDamaged || undecodedSinceLast;
+    undecodedSinceLast = false;
     if (pts != AV_NOPTS_VALUE && !corruptPts.empty()) {
+      damageAround = damageAround || *corruptPts.begin() <= pts;
       damaged = damaged || corruptPts.count(pts) > 0;
       corruptPts.erase(corruptPts.begin(), corruptPts.upper_bound(pts));
     }
@@ -1080,7 +1089,12 @@ bool FootageReader::Impl::NextMovie(FootageFrame* pFrame, std::string* pError) {
     pFrame->duration = duration;
     pFrame->seconds = seconds;
     pFrame->damaged = damaged;
+    lastDamaged = damaged;
     pFrame->missing.clear();
+    if (damageAround && before >= 0 && index > before + 1 && index - 1 >= skipBefore) {
+      pFrame->missing.push_back({std::max(before + 1, skipBefore), index - 1,
+                                 "lost in the damaged data: nothing decodes for them"});
+    }
     HandAudio(pFrame);
     if (!TimecodeOf(index, seconds, &pFrame->timecode, &pFrame->trackTimecode)) {
       pFrame->timecode = Timecode();
