@@ -95,9 +95,20 @@ class StripCollector {
   void Offer(const RenderedFrame& pFrame, int pWidth, int pHeight) {
     if (mCount <= 0) return;
     const long long lIndex = mSeen++;
-    if (mKnown ? !InStrip(pFrame.number, mFirst, mLast, mCount) : lIndex % mStride != 0) return;
-    mCells.push_back({lIndex, Cell(pFrame, pWidth, pHeight)});
-    if (!mKnown && static_cast<int>(mCells.size()) >= 2 * mCount) {
+    if (mKnown ? !InStrip(pFrame.number, mFirst, mLast, mCount) : lIndex % mStride != 0) {
+      // The length unknown, any frame may be the last: the latest is kept
+      // aside as it came, so the strip ends on the footage's last frame.
+      if (!mKnown) {
+        mLatest.assign(pFrame.rgba.begin(), pFrame.rgba.end());
+        mLatestIndex = lIndex;
+        mLatestWidth = pWidth;
+        mLatestHeight = pHeight;
+      }
+      return;
+    }
+    mCells.push_back({lIndex, Cell(pFrame.rgba.data(), pWidth, pHeight)});
+    mLatestIndex = -1;
+    if (!mKnown && static_cast<int>(mCells.size()) >= 4 * mCount) {
       mStride *= 2;
       std::vector<std::pair<long long, QImage>> lKept;
       for (auto& lCell : mCells) {
@@ -109,21 +120,31 @@ class StripCollector {
 
   std::vector<QImage> Take() {
     std::vector<QImage> lStrip;
+    if (!mKnown && mLatestIndex >= 0) {
+      mCells.push_back({mLatestIndex, Cell(mLatest.data(), mLatestWidth, mLatestHeight)});
+    }
     const long long lHeld = static_cast<long long>(mCells.size());
     if (mKnown || lHeld <= mCount) {
       for (auto& lCell : mCells) lStrip.push_back(std::move(lCell.second));
       return lStrip;
     }
+    // The cells nearest to even steps from the first frame to the last.
+    const long long lLast = mCells.back().first;
+    size_t lAt = 0;
     for (int i = 0; i < mCount; ++i) {
-      lStrip.push_back(
-          std::move(mCells[((lHeld - 1) * i + (mCount - 1) / 2) / (mCount - 1)].second));
+      const long long lWanted = (lLast * i + (mCount - 1) / 2) / (mCount - 1);
+      while (lAt + 1 < mCells.size() &&
+             std::llabs(mCells[lAt + 1].first - lWanted) <= std::llabs(mCells[lAt].first - lWanted))
+        ++lAt;
+      lStrip.push_back(mCells[lAt].second);
+      if (lAt + 1 < mCells.size()) ++lAt;
     }
     return lStrip;
   }
 
  private:
-  static QImage Cell(const RenderedFrame& pFrame, int pWidth, int pHeight) {
-    return QImage(pFrame.rgba.data(), pWidth, pHeight, QImage::Format_RGBA8888)
+  static QImage Cell(const unsigned char* pRgba, int pWidth, int pHeight) {
+    return QImage(pRgba, pWidth, pHeight, QImage::Format_RGBA8888)
         .mirrored(false, true)
         .convertToFormat(QImage::Format_RGB32)
         .scaled(std::max(1, pWidth / 2), std::max(1, pHeight / 2), Qt::IgnoreAspectRatio,
@@ -136,6 +157,9 @@ class StripCollector {
   long long mSeen = 0;
   long long mStride = 1;
   std::vector<std::pair<long long, QImage>> mCells;
+  std::vector<unsigned char> mLatest;  // the latest frame not in mCells, as it came
+  long long mLatestIndex = -1;
+  int mLatestWidth = 0, mLatestHeight = 0;
 };
 
 std::string FrameRange(long long pFirst, long long pLast) {
