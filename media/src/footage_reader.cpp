@@ -34,10 +34,13 @@ namespace {
 // rounding at every step.
 constexpr int kExactFlags = SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
 
-// A frame's LTC is the LTC frame spanning its start, asked for this far in,
-// so that where the two start together, a sample's jitter in where libltc
-// places the LTC frame's start cannot give the frame before.
-constexpr double kLtcIntoFrameSeconds = 0.002;
+// A frame's LTC is the LTC frame spanning its start, asked for this far in:
+// where the two start together, the LTC frame may be placed a little late (by
+// up to 0.17 ms, measured, through links and codecs that round its edges), and
+// Matroska's whole milliseconds put picture and sound up to half of one off
+// each. Short of the 1.7 ms by which a frame of 24p or 50p can start before a
+// frame of 25 fps LTC.
+constexpr double kLtcIntoFrameSeconds = 0.001;
 
 // How far the read runs ahead of the picture for the sound that goes with it:
 // packets waiting for the video decoder, and seconds of media.
@@ -175,6 +178,8 @@ struct FootageReader::Impl {
   std::string colourDetail;
 
   ~Impl() {
+    // Read only as far as the frames wanted: what was counted up to there.
+    if (!ended && lastIndex >= 0) TellCountedLtc(true);
     sws_freeContext(scaler);
     sws_freeContext(widener);
     for (AVPacket*& lPacket : videoPackets) av_packet_free(&lPacket);
@@ -345,9 +350,9 @@ struct FootageReader::Impl {
   }
 
   // Spans of frames whose LTC was counted, not read, named.
-  void TellCountedLtc() {
+  void TellCountedLtc(bool pAllAsked) {
     if (!ltc) return;
-    for (const LtcSpan& span : ltc->TakeCountedSpans()) {
+    for (const LtcSpan& span : ltc->TakeCountedSpans(pAllAsked)) {
       const auto frameAt = [&](double pSeconds) {
         return std::llround((pSeconds - kLtcIntoFrameSeconds - firstSeconds) / SecondsPerFrame());
       };
@@ -653,7 +658,7 @@ bool FootageReader::Impl::SettleTimecode(std::string* pError) {
       if (audioOrdinal[i] != found.stream) continue;
       const AVStream* lStream = format->streams[i];
       ltc = LtcReader::Create(lStream->codecpar, lStream->time_base.num, lStream->time_base.den,
-                              found.channel, av_q2d(rate), &found.first, &why);
+                              found.channel, av_q2d(rate), &found, &why);
       if (ltc) ltcStream = static_cast<int>(i);
     }
     if (ltc) {
@@ -1032,7 +1037,7 @@ bool FootageReader::Impl::NextMovie(FootageFrame* pFrame, std::string* pError) {
       if (breakReason.empty() && countHint > 0 && lastIndex + 1 < countHint - 1) {
         breakReason = "it declares " + std::to_string(countHint) + " frames";
       }
-      TellCountedLtc();
+      TellCountedLtc(true);
       if (!breakReason.empty()) {
         endError = Path() + ": breaks off after frame " + std::to_string(lastIndex) +
                    ", the last good frame (" + breakReason + ")";
@@ -1100,7 +1105,7 @@ bool FootageReader::Impl::NextMovie(FootageFrame* pFrame, std::string* pError) {
       pFrame->timecode = Timecode();
       pFrame->trackTimecode = Timecode();
     }
-    TellCountedLtc();
+    TellCountedLtc(false);
     return true;
   }
 }

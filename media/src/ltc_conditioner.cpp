@@ -118,13 +118,23 @@ void LtcAudioDecoder::TakeDecoded() {
     SMPTETimecode fields{};
     ltc_frame_to_time(&fields, &decoded.ltc, 0);
     LtcFrameTime frame;
-    frame.start = endSeconds - static_cast<double>(end - decoded.off_start) / mSampleRate;
+    const double measured = static_cast<double>(end - decoded.off_start) / mSampleRate;
+    frame.start = endSeconds - measured;  // for its rate
     frame.end = endSeconds;
     frame.hours = fields.hours;
     frame.minutes = fields.mins;
     frame.seconds = fields.secs;
     frame.frames = fields.frame;
     frame.dropFrame = decoded.ltc.dfbit != 0;
+    // libltc places a frame's end, its sync word, steadily (within two samples
+    // of where it was written, clean), its start less so (up to seven more
+    // samples out): a frame starts where the one before it ended, or one frame
+    // at its rate before its end.
+    const double length = LtcPeriod(LtcRateOf(frame), measured) * mSampleRate;
+    const bool followsOn = std::fabs(static_cast<double>(end - mLastEnd) - length) < length / 4;
+    const double start = followsOn ? static_cast<double>(mLastEnd) : end - length;
+    frame.start = endSeconds - (end - start) / mSampleRate;
+    mLastEnd = end;
     mFrames.push_back(frame);
   }
 }

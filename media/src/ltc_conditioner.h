@@ -67,6 +67,7 @@ class LtcAudioDecoder {
   std::deque<LtcFrameTime> mFrames;
   long long mPosition = 0;
   long long mHeardAt = 0;  // the end of the last frame decoded, or a restart
+  long long mLastEnd = 0;  // where the last frame decoded ends (at first, the audio starts)
   int mFrameSamples = 0;   // for libltc's start
   double mWrittenUntil = 0.0;
 };

@@ -108,6 +108,11 @@ struct StreamDecoder {
   }
 };
 
+// How long a look through a file reads on past the lock, to tell 23.976 from
+// 24 (two samples a frame apart at 48 kHz): the three frames that lock measure
+// their length only to 1.5 samples, a second of them to a fifth of one.
+constexpr double kMeasureSeconds = 1.0;
+
 // The LTC frame pOffset frames after pFrom (before it where negative).
 Timecode Counted(const LtcFrameTime& pFrom, long long pOffset) {
   const AVRational rate = LtcRateOf(pFrom);
@@ -130,6 +135,7 @@ struct LtcReader::Impl {
   bool ended = false;
   bool haveFirst = false;
   LtcFrameTime first;
+  double period = 0.0;    // seconds a frame lasts in first's run
   bool spanOpen = false;  // counted back from the first frame found, before it
   LtcSpan span;
   std::vector<LtcSpan> closed;
@@ -152,7 +158,7 @@ LtcReader::~LtcReader() = default;
 std::unique_ptr<LtcReader> LtcReader::Create(const AVCodecParameters* pParameters,
                                              int pTimeBaseNumerator, int pTimeBaseDenominator,
                                              int pChannel, double /*pVideoFps*/,
-                                             const LtcFrameTime* pFirst, std::string* pWhy) {
+                                             const LtcFound* pFound, std::string* pWhy) {
   std::unique_ptr<LtcReader> reader(new LtcReader());
   Impl& impl = *reader->mImpl;
   impl.channel = pChannel;
@@ -160,9 +166,12 @@ std::unique_ptr<LtcReader> LtcReader::Create(const AVCodecParameters* pParameter
     *pWhy = "its audio does not decode";
     return nullptr;
   }
-  if (pFirst) {
+  if (pFound) {
     impl.haveFirst = true;
-    impl.first = *pFirst;
+    impl.first = pFound->first;
+    impl.period = pFound->period > 0.0
+                      ? pFound->period
+                      : LtcPeriod(LtcRateOf(impl.first), impl.first.end - impl.first.start);
   }
   return reader;
 }
@@ -187,12 +196,12 @@ bool LtcReader::Settled(double pSeconds) const {
 bool LtcReader::At(double pSeconds, Timecode* pTimecode, double* pStart, bool* pCounted) {
   Impl& impl = *mImpl;
   if (impl.haveFirst && pSeconds < impl.first.start) {
-    // Before any LTC runs true: counted back from the first frame that does.
-    const double length = impl.first.end - impl.first.start;
-    const double back = std::ceil((impl.first.start - pSeconds) / length);
-    if (!(back < 1e9)) return false;
-    *pTimecode = Counted(impl.first, -static_cast<long long>(back));
-    *pStart = impl.first.start - back * length;
+    // Before any LTC runs true: counted back from the first frame that does,
+    // whole frames of the run's exact length, not of one frame's measure.
+    const double frames = std::floor((pSeconds - impl.first.start) / impl.period);
+    if (!(frames > -1e9)) return false;
+    *pTimecode = Counted(impl.first, static_cast<long long>(frames));
+    *pStart = impl.first.start + frames * impl.period;
     *pCounted = true;
     if (!impl.spanOpen) impl.span = {pSeconds, pSeconds};
     impl.spanOpen = true;
@@ -206,15 +215,15 @@ bool LtcReader::At(double pSeconds, Timecode* pTimecode, double* pStart, bool* p
   return impl.verifier.At(pSeconds, pTimecode, pCounted, pStart);
 }
 
-std::vector<LtcSpan> LtcReader::TakeCountedSpans() {
+std::vector<LtcSpan> LtcReader::TakeCountedSpans(bool pAllAsked) {
   Impl& impl = *mImpl;
   std::vector<LtcSpan> spans;
   spans.swap(impl.closed);
-  if (impl.ended && impl.spanOpen) {
+  if (pAllAsked && impl.spanOpen) {
     spans.push_back(impl.span);
     impl.spanOpen = false;
   }
-  for (const LtcSpan& span : impl.verifier.TakeCountedSpans()) spans.push_back(span);
+  for (const LtcSpan& span : impl.verifier.TakeCountedSpans(pAllAsked)) spans.push_back(span);
   return spans;
 }
 
@@ -287,14 +296,16 @@ bool FindLtc(const std::string& pPath, int pChannel, double /*pVideoFps*/, LtcFo
   auto take = [&](Stream& pStream, const AVFrame* pFrame, double pStart) {
     for (auto& owned : pStream.candidates) {
       Candidate& candidate = *owned;
+      if (found && found != &candidate) continue;
       int count = 0;
       const float* mono = pStream.samples.Channel(pFrame, candidate.channel, &count);
       if (!mono) continue;
       if (!candidate.ltc) candidate.ltc = std::make_unique<LtcAudioDecoder>(pFrame->sample_rate);
       candidate.ltc->Write(mono, static_cast<size_t>(count), pStart);
       LtcFrameTime decoded;
-      while (!found && candidate.ltc->Read(&decoded)) {
+      while (candidate.ltc->Read(&decoded)) {
         candidate.verifier.Add(decoded);
+        if (found) continue;
         candidate.recent.push_back(decoded);
         if (candidate.recent.size() > LtcVerifier::kRunLength)
           candidate.recent.erase(candidate.recent.begin());
@@ -309,7 +320,10 @@ bool FindLtc(const std::string& pPath, int pChannel, double /*pVideoFps*/, LtcFo
       }
     }
   };
-  while (!found && av_read_frame(format, packet) >= 0) {
+  const auto measured = [&] {
+    return found && found->ltc->WrittenUntil() >= pFound->first.end + kMeasureSeconds;
+  };
+  while (!measured() && av_read_frame(format, packet) >= 0) {
     Stream* stream =
         packet->stream_index >= 0 && packet->stream_index < static_cast<int>(streams.size())
             ? streams[packet->stream_index].get()
@@ -321,7 +335,10 @@ bool FindLtc(const std::string& pPath, int pChannel, double /*pVideoFps*/, LtcFo
     av_packet_unref(packet);
   }
   av_packet_free(&packet);
-  if (found) return true;
+  if (found) {
+    pFound->period = found->verifier.Period();
+    return true;
+  }
   *pWhy = "no LTC runs true on " +
           (pChannel >= 0 ? "audio channel " + std::to_string(pChannel)
                          : std::string(looked == 1 ? "its one audio channel"

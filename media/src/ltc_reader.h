@@ -18,21 +18,22 @@ namespace media {
 
 // Where a look through a file found LTC that runs true.
 struct LtcFound {
-  int stream = -1;     // counted over the file's audio streams
-  int channel = 0;     // within that stream
-  int overall = 0;     // counted over all audio streams' channels
-  LtcFrameTime first;  // the first frame of the first run believed, on the file's clock
+  int stream = -1;      // counted over the file's audio streams
+  int channel = 0;      // within that stream
+  int overall = 0;      // counted over all audio streams' channels
+  LtcFrameTime first;   // the first frame of the first run believed, on the file's clock
+  double period = 0.0;  // seconds a frame lasts in that run (LtcPeriod)
 };
 
 class LtcReader {
  public:
-  // pTimeBase* is the stream's time base; pFirst, where given, the first
-  // frame believed in a look through the file, counted back from for the
-  // times before it. Null with pWhy set when the audio does not decode.
+  // pTimeBase* is the stream's time base; pFound, where given, a look through
+  // the file, whose first frame believed is counted back from for the times
+  // before it. Null with pWhy set when the audio does not decode.
   static std::unique_ptr<LtcReader> Create(const AVCodecParameters* pParameters,
                                            int pTimeBaseNumerator, int pTimeBaseDenominator,
-                                           int pChannel, double pVideoFps,
-                                           const LtcFrameTime* pFirst, std::string* pWhy);
+                                           int pChannel, double pVideoFps, const LtcFound* pFound,
+                                           std::string* pWhy);
   ~LtcReader();
   LtcReader(const LtcReader&) = delete;
   LtcReader& operator=(const LtcReader&) = delete;
@@ -45,8 +46,9 @@ class LtcReader {
   // read there, or counted from the nearest frame believed (pCounted). False
   // while nothing is believed. Calls go forward in time.
   bool At(double pSeconds, Timecode* pTimecode, double* pStart, bool* pCounted);
-  // Stretches of the times asked that were counted rather than read.
-  std::vector<LtcSpan> TakeCountedSpans();
+  // Stretches of the times asked that were counted rather than read; with
+  // pAllAsked, the one still open too.
+  std::vector<LtcSpan> TakeCountedSpans(bool pAllAsked);
 
  private:
   LtcReader();

@@ -32,6 +32,13 @@ AVRational LtcRateOf(const LtcFrameTime& pFrame) {
   return pFrame.dropFrame && nominal == 30 ? AVRational{30000, 1001} : AVRational{nominal, 1};
 }
 
+double LtcPeriod(AVRational pRate, double pMeasured) {
+  const double period = av_q2d(av_inv_q(pRate));
+  if (pRate.den != 1 || pRate.num == 25) return period;
+  const double slow = av_q2d(av_div_q(AVRational{1001, 1000}, pRate));
+  return std::fabs(pMeasured - slow) < std::fabs(pMeasured - period) ? slow : period;
+}
+
 bool LtcVerifier::Parse(const LtcFrameTime& pFrame, Frame* pParsed) {
   const double length = pFrame.end - pFrame.start;
   if (!(length > 0.0) || !std::isfinite(pFrame.start)) return false;
@@ -83,8 +90,9 @@ bool LtcVerifier::ContinuesLock(const Frame& pFrame, long long* pOffset) const {
 
 void LtcVerifier::Verify(Frame pFrame, long long pIndex) {
   // Measured over the run, so 23.976 counts apart from 24 through a long dropout.
-  pFrame.period = pIndex > 0 ? (pFrame.end - mRunFirstEnd) / static_cast<double>(pIndex) : 0.0;
-  if (!(pFrame.period > 0.0)) pFrame.period = pFrame.end - pFrame.start;
+  const double measured =
+      pIndex > 0 ? (pFrame.end - mRunFirstEnd) / static_cast<double>(pIndex) : 0.0;
+  pFrame.period = LtcPeriod(pFrame.rate, measured > 0.0 ? measured : pFrame.end - pFrame.start);
   mVerified.push_back(pFrame);
   mLast = pFrame;
   mLastIndex = pIndex;
@@ -165,10 +173,11 @@ bool LtcVerifier::At(double pSeconds, Timecode* pTimecode, bool* pCounted, doubl
   return true;
 }
 
-std::vector<LtcSpan> LtcVerifier::TakeCountedSpans() {
+std::vector<LtcSpan> LtcVerifier::TakeCountedSpans(bool pAllAsked) {
   std::vector<LtcSpan> spans;
   spans.swap(mSpans);
-  if (mFinished && mSpanOpen) {
+  // Not when the audio ends: frames asked after it are counted on, in the same span.
+  if (pAllAsked && mSpanOpen) {
     spans.push_back(mSpan);
     mSpanOpen = false;
   }

@@ -35,6 +35,12 @@ struct LtcFrameTime {
 // 30000/1001 for 30 with the drop-frame bit.
 AVRational LtcRateOf(const LtcFrameTime& pFrame);
 
+// The exact seconds a frame lasts of LTC counting at pRate (LtcRateOf's) whose
+// frames measured pMeasured seconds, so that frames counted far from a measured
+// one keep in step. 24 and 30 may also run 1000/1001 slow (23.976, and 29.97
+// without drop-frame): counted alike, but a frame apart in 42 s.
+double LtcPeriod(AVRational pRate, double pMeasured);
+
 struct LtcSpan {
   double start = 0.0;
   double end = 0.0;
@@ -57,6 +63,9 @@ class LtcVerifier {
   // Answers before this time are final: no frame still to come can change them.
   // Nothing is final before the first lock (it is counted back from), until Finish.
   double FinalUntil() const;
+  // The seconds a frame lasts in the run locked on (LtcPeriod, measured over
+  // the whole run); 0 before a lock.
+  double Period() const { return mLocked ? mLast.period : 0.0; }
 
   // The timecode of the LTC frame spanning pSeconds: a verified frame read there
   // (pCounted false), else counted at the LTC's rate from the last verified frame
@@ -66,8 +75,9 @@ class LtcVerifier {
   bool At(double pSeconds, Timecode* pTimecode, bool* pCounted, double* pStart = nullptr);
 
   // The stretches of asked times answered by counting, since the last call: those
-  // a read answer has closed, and after Finish the one still open.
-  std::vector<LtcSpan> TakeCountedSpans();
+  // a read answer has closed, and with pAllAsked (nothing more will be asked)
+  // the one still open.
+  std::vector<LtcSpan> TakeCountedSpans(bool pAllAsked);
 
  private:
   struct Frame {
@@ -75,7 +85,7 @@ class LtcVerifier {
     double end = 0.0;
     Timecode timecode;
     AVRational rate{0, 1};
-    double period = 0.0;  // seconds per frame of its run, once verified
+    double period = 0.0;  // seconds per frame of its run (LtcPeriod), once verified
   };
 
   static bool Parse(const LtcFrameTime& pFrame, Frame* pParsed);

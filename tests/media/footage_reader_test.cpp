@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -51,11 +52,14 @@ class FootageReaderTest : public ::testing::Test {
 
   static std::unique_ptr<FootageReader> Open(const std::string& pPath,
                                              TimecodeOrigin pOrigin = TimecodeOrigin::kAuto,
-                                             int pLtcChannel = -1) {
+                                             int pLtcChannel = -1,
+                                             std::vector<std::string>* pWarnings = nullptr) {
     FootageOptions options;
     options.path = pPath;
     options.timecode = pOrigin;
     options.ltcChannel = pLtcChannel;
+    if (pWarnings)
+      options.warn = [pWarnings](const std::string& pText) { pWarnings->push_back(pText); };
     std::string error;
     std::unique_ptr<FootageReader> reader = FootageReader::Open(options, &error);
     EXPECT_TRUE(reader) << error;
@@ -348,22 +352,32 @@ TEST_F(FootageReaderTest, LtcOnEveryFrameAndWhereItJumps) {
 // any channel of any stream, anywhere in the clip, believed only when it runs
 // true, and each frame given the LTC frame spanning its start.
 TEST_F(FootageReaderTest, LtcAsRecordersMakeIt) {
-  const Timecode start = Tc(10, 0, 0, 0, 25);
   const std::string ltc = PathOf("plain.u8");
-  WriteLtc(ltc, 25, LTC_TV_625_50, start, 200);
-  // Six seconds of silence, then LTC from 10:00:00:00.
-  const std::string late = PathOf("late.u8");
-  {
-    std::ofstream out(late, std::ios::binary);
-    out << std::string(6 * 48000, static_cast<char>(128));
-    std::ifstream in(ltc, std::ios::binary);
+  WriteLtc(ltc, 25, LTC_TV_625_50, Tc(10, 0, 0, 0, 25), 200);
+  // pSilence samples of silence, then pLtc.
+  const auto after = [&](const std::string& pLtc, int pSilence, const std::string& pName) {
+    const std::string path = PathOf(pName);
+    std::ofstream out(path, std::ios::binary);
+    out << std::string(pSilence, static_cast<char>(128));
+    std::ifstream in(pLtc, std::ios::binary);
     out << in.rdbuf();
-  }
+    return path;
+  };
+  const std::string late = after(ltc, 6 * 48000, "late.u8");
+  const std::string ltc24 = PathOf("plain24.u8");
+  WriteLtc(ltc24, 24, LTC_TV_FILM_24, Tc(10, 0, 0, 0, 24), 150);
+  // Two seconds of LTC, silence after it to the end of the clip.
+  WriteLtc(PathOf("short24.u8"), 24, LTC_TV_FILM_24, Tc(10, 0, 0, 0, 24), 48);
+  const std::string late24 = after(PathOf("short24.u8"), 6 * 48000, "late24.u8");
+  WriteLtc(PathOf("plain23976.u8"), 24000.0 / 1001, LTC_TV_FILM_24, Tc(10, 0, 0, 0, 24), 100);
+  // From the start of video frame 144, 6.006 s in.
+  const std::string late23976 = after(PathOf("plain23976.u8"), 288288, "late23976.u8");
   const std::string ltcIn = "-f u8 -ar 48000 -ac 1 -i '" + ltc + "' ";
   struct Case {
     std::string name;
     std::string ffmpeg;  // the LTC is input 1 (or given inside)
-    int videoRate;
+    double videoRate;
+    double ltcRate;
     double ltcStart;  // seconds into the clip
   };
   const Case cases[] = {
@@ -372,48 +386,81 @@ TEST_F(FootageReaderTest, LtcAsRecordersMakeIt) {
        "-f lavfi -i testsrc2=s=64x48:r=25 " + ltcIn +
            "-f lavfi -i sine=r=48000 -filter_complex '[2][1]amerge=inputs=2[a]' -map 0 -map '[a]' "
            "-t 6 -c:v libx264 -c:a pcm_s24le",
-       25, 0.0},
+       25, 25, 0.0},
       // A second stream, through AAC at -6 dB.
       {"second.mp4",
        "-f lavfi -i testsrc2=s=64x48:r=25 " + ltcIn +
            "-f lavfi -i sine=r=48000 -map 0 -map 2 -map 1 -af volume=-6dB -t 6 -c:v libx264 -c:a "
            "aac",
-       25, 0.0},
+       25, 25, 0.0},
       // Floats far past full scale, on 50p video.
       {"hot.mov",
        "-f lavfi -i testsrc2=s=64x48:r=50 " + ltcIn +
            "-af volume=3.5 -t 6 -c:v libx264 -c:a pcm_f32le",
-       50, 0.0},
-      // Starting six seconds in.
+       50, 25, 0.0},
+      // Starting six seconds in: frame 0 is exactly 150 LTC frames before the first.
       {"late.mov",
        "-f lavfi -i testsrc2=s=64x48:r=25 -f u8 -ar 48000 -ac 1 -i '" + late +
            "' -t 9 -c:v libx264 -c:a pcm_s16le",
-       25, 6.0},
-      // A 0.2 s gap in the sound at 2 s, the times around it kept.
+       25, 25, 6.0},
+      // The same at 24, 144 frames back, and counted on from 8 s.
+      {"late24.mov",
+       "-f lavfi -i testsrc2=s=64x48:r=24 -f u8 -ar 48000 -ac 1 -i '" + late24 +
+           "' -t 9 -c:v libx264 -c:a pcm_s16le",
+       24, 24, 6.0},
+      // 23.976 from the start of frame 144: counted back at 24, it slips a frame within a second.
+      {"late23976.mov",
+       "-f lavfi -i testsrc2=s=64x48:r=24000/1001 -f u8 -ar 48000 -ac 1 -i '" + late23976 +
+           "' -t 9 -c:v libx264 -c:a pcm_s16le",
+       24000.0 / 1001, 24000.0 / 1001, 6.006},
+      // 24p over 25 fps LTC: every 24th frame starts 1.7 ms before an LTC frame does.
+      {"24over25.mov",
+       "-f lavfi -i testsrc2=s=64x48:r=24 " + ltcIn + "-t 6 -c:v libx264 -c:a pcm_s16le", 24, 25,
+       0.0},
+      // A 0.2 s gap in the sound at 2 s, the times around it kept to the millisecond.
       {"gap.mkv",
-       "-f lavfi -i testsrc2=s=64x48:r=25 " + ltcIn +
-           "-af \"aselect='not(between(t,2,2.2))'\" -t 6 -c:v libx264 -c:a pcm_s16le",
-       25, 0.0},
+       "-f lavfi -i testsrc2=s=64x48:r=24 -f u8 -ar 48000 -ac 1 -i '" + ltc24 +
+           "' -af \"aselect='not(between(t,2,2.2))'\" -t 6 -c:v libx264 -c:a pcm_s16le",
+       24, 24, 0.0},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
     const std::string movie = Ffmpeg(test.ffmpeg, test.name);
-    std::unique_ptr<FootageReader> reader = Open(movie, TimecodeOrigin::kAuto, -1);
+    std::vector<std::string> warnings;
+    std::unique_ptr<FootageReader> reader = Open(movie, TimecodeOrigin::kAuto, -1, &warnings);
     ASSERT_TRUE(reader);
     ASSERT_EQ(reader->Origin(), TimecodeOrigin::kLtc);
     const Read read = ReadAll(reader.get());
     EXPECT_EQ(read.error, "");
     ASSERT_GT(read.frames.size(), static_cast<size_t>(test.videoRate * 5));
+    const Timecode start = Tc(10, 0, 0, 0, static_cast<int>(std::lround(test.ltcRate)));
+    const int videoNominal = static_cast<int>(std::lround(test.videoRate));
     for (const FootageFrame& frame : read.frames) {
+      // Where the frame starts, exactly: Matroska's times are whole milliseconds.
+      const double seconds = frame.number / test.videoRate;
       // The LTC frame sounding at the frame's start, as the encoder wrote it.
       const long long ltcFrame =
-          static_cast<long long>(std::floor((frame.seconds - test.ltcStart) * 25 + 1e-6));
+          static_cast<long long>(std::floor((seconds - test.ltcStart) * test.ltcRate + 1e-6));
       ASSERT_EQ(frame.timecode.ToString(), Plus(start, static_cast<int>(ltcFrame)).ToString())
           << "frame " << frame.number;
       // The movie's track counts at the video's rate.
-      const long long ownFrame = std::llround((frame.seconds - test.ltcStart) * test.videoRate);
-      const Timecode own = Plus(Tc(10, 0, 0, 0, test.videoRate), static_cast<int>(ownFrame));
+      const long long ownFrame = std::llround((seconds - test.ltcStart) * test.videoRate);
+      const Timecode own = Plus(Tc(10, 0, 0, 0, videoNominal), static_cast<int>(ownFrame));
       ASSERT_EQ(frame.trackTimecode.ToString(), own.ToString()) << "frame " << frame.number;
+    }
+    EXPECT_EQ(reader->FirstTimecode().ToString(), read.frames.front().timecode.ToString());
+    // Each stretch counted is named once, whole: none follows on from the one before.
+    long long namedTo = -2;
+    for (const std::string& warning : warnings) {
+      const char* text = std::strstr(warning.c_str(), "not read, for frame");
+      if (!text) continue;
+      long long from = 0, to = 0;
+      if (std::sscanf(text, "not read, for frames %lld to %lld", &from, &to) != 2) {
+        ASSERT_EQ(std::sscanf(text, "not read, for frame %lld", &from), 1) << warning;
+        to = from;
+      }
+      EXPECT_GT(from, namedTo + 1) << warning;
+      namedTo = to;
     }
   }
 }
