@@ -37,9 +37,9 @@ constexpr int kExactFlags = SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT
 // A frame's LTC is the LTC frame spanning its start, asked for this far in:
 // where the two start together, the LTC frame may be placed a little late (by
 // up to 0.17 ms, measured, through links and codecs that round its edges), and
-// Matroska's whole milliseconds put picture and sound up to half of one off
-// each. Short of the 1.7 ms by which a frame of 24p or 50p can start before a
-// frame of 25 fps LTC.
+// Matroska's whole milliseconds put the sound up to half of one off. Short of
+// the 1.7 ms by which a frame of 24p or 50p can start before a frame of 25 fps
+// LTC.
 constexpr double kLtcIntoFrameSeconds = 0.001;
 
 // How far the read runs ahead of the picture for the sound that goes with it:
