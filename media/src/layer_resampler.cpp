@@ -103,14 +103,16 @@ bool LayerResampler::Resample(std::vector<uint8_t>* pOverBlack, std::vector<uint
     // that sum again. Resampling is linear, so this resamples the same thing
     // in four planes rather than six.
     {
-      const uint32_t* black = reinterpret_cast<const uint32_t*>(pOverBlack->data() + first * row);
-      const uint32_t* white = reinterpret_cast<const uint32_t*>(pOverWhite->data() + first * row);
+      const uint8_t* __restrict black = pOverBlack->data() + first * row;
+      const uint8_t* __restrict white = pOverWhite->data() + first * row;
       uint8_t* __restrict red = mPlanes.data();
       uint8_t* __restrict green = red + pixels;
       uint8_t* __restrict blue = green + pixels;
       uint8_t* __restrict through = blue + pixels;
       for (size_t i = 0; i < pixels; ++i) {
-        const uint32_t b = black[i], w = white[i];
+        uint32_t b = 0, w = 0;  // a pixel as one word, copied: no cast across types
+        std::memcpy(&b, black + 4 * i, 4);
+        std::memcpy(&w, white + 4 * i, 4);
         const int bR = b & 0xff, bG = (b >> 8) & 0xff, bB = (b >> 16) & 0xff;
         const int sum = int(w & 0xff) + int((w >> 8) & 0xff) + int((w >> 16) & 0xff) - bR - bG - bB;
         red[i] = static_cast<uint8_t>(bR);
@@ -128,17 +130,19 @@ bool LayerResampler::Resample(std::vector<uint8_t>* pOverBlack, std::vector<uint
     }
     {
       // Alpha as the viewer's buffers hold it: cleared to 0 over black, 1 over white.
-      uint32_t* __restrict black = reinterpret_cast<uint32_t*>(mBlack.data() + toFirst * toRow);
-      uint32_t* __restrict white = reinterpret_cast<uint32_t*>(mWhite.data() + toFirst * toRow);
+      uint8_t* __restrict black = mBlack.data() + toFirst * toRow;
+      uint8_t* __restrict white = mWhite.data() + toFirst * toRow;
       const uint8_t* __restrict red = mToPlanes.data();
       const uint8_t* __restrict green = red + toPixels;
       const uint8_t* __restrict blue = green + toPixels;
       const uint8_t* __restrict through = blue + toPixels;
       for (size_t i = 0; i < toPixels; ++i) {
         const uint32_t r = red[i], g = green[i], b = blue[i], t = through[i];
-        black[i] = r | g << 8 | b << 16;
-        white[i] = std::min(r + t, 255u) | std::min(g + t, 255u) << 8 |
-                   std::min(b + t, 255u) << 16 | 0xff000000u;
+        const uint32_t overBlack = r | g << 8 | b << 16;
+        const uint32_t overWhite = std::min(r + t, 255u) | std::min(g + t, 255u) << 8 |
+                                   std::min(b + t, 255u) << 16 | 0xff000000u;
+        std::memcpy(black + 4 * i, &overBlack, 4);
+        std::memcpy(white + 4 * i, &overWhite, 4);
       }
     }
     y = end;
