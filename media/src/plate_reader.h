@@ -1,13 +1,15 @@
 #pragma once
 // The files of an image sequence (EXR, DPX, TIFF, PNG, JPEG) read one at a
 // time with OpenImageIO: each file's picture, and the timecode and rate its
-// header carries.
+// header carries. OpenImageIO lives in a module loaded on first use.
 
 #include <media/colour_transform.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "plate_decoder.h"
 
 namespace media {
 
@@ -30,7 +32,8 @@ struct PlateHeader {
 
 class PlateReader {
  public:
-  // Only the header of pPath. False with pWhy saying why it does not read.
+  // Only the header of pPath. False with pWhy saying why it does not read
+  // (or that the module that reads image files does not load).
   static bool ReadHeader(const std::string& pPath, PlateHeader* pHeader, std::string* pWhy);
 
   // The picture of pPath into pRgba, 8-bit RGBA packed, top row first unless
@@ -41,8 +44,7 @@ class PlateReader {
             std::string* pWhy);
 
  private:
-  std::vector<float> mSamples;  // a band of rows as read
-  std::vector<float> mRgba;     // the same band as RGBA
+  PlateDecoderBuffers mBuffers;
 };
 
 }  // namespace media
