@@ -193,4 +193,51 @@ TEST_F(ViewerTest, ViewersShareTheDisplayAndOutliveEachOther) {
   EXPECT_TRUE(IsFilled(mViewer->ReadPixels(), qRgba(0, 0, 0, 255)));
 }
 
+// Draws a translucent quad over the lower rows only where depth and stencil
+// are as a clear leaves them, and marks both where it draws.
+class MarkingElement : public FBHUDElement {
+ public:
+  MarkingElement() : FBHUDElement("marking") { Show = true; }
+  void DrawElement(FBViewingOptions*, Rect&) override {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LESS);
+    glEnable(GL_STENCIL_TEST);
+    glStencilFunc(GL_EQUAL, 0, 0xff);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
+    glColor4ub(200, 100, 50, 128);
+    glRectd(-1.0, -1.0, 1.0, -0.5);
+    glDisable(GL_STENCIL_TEST);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+  }
+};
+
+TEST_F(ViewerTest, EachLayerFrameStartsFromClearBuffersWhereTheLastOneDrew) {
+  ASSERT_TRUE(mViewer->SetLayerMode(true));
+  mElements.push_back(new MarkingElement);
+  const size_t lBytes = 64 * 32 * 4;
+  std::vector<unsigned char> lBlack[3], lWhite[3];
+  for (int lFrame = 0; lFrame < 3; ++lFrame) {
+    lBlack[lFrame].resize(lBytes);
+    lWhite[lFrame].resize(lBytes);
+    mViewer->RenderFrame(mElements);
+    ASSERT_TRUE(mViewer->ReadLayerBottomUp(lBlack[lFrame].data(), lWhite[lFrame].data(), nullptr));
+  }
+  // Drawn in the bottom rows, over black and over white alike.
+  EXPECT_NE(lBlack[0][0], 0);
+  EXPECT_NE(lWhite[0][0], 255);
+  EXPECT_EQ(lBlack[0][lBytes - 4], 0);
+  // Colour, depth and stencil left from one frame would change the next.
+  for (int lFrame = 1; lFrame < 3; ++lFrame) {
+    EXPECT_EQ(lBlack[lFrame], lBlack[0]) << "frame " << lFrame;
+    EXPECT_EQ(lWhite[lFrame], lWhite[0]) << "frame " << lFrame;
+  }
+}
+
 }  // namespace

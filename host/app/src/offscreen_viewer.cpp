@@ -138,12 +138,7 @@ struct FramebufferCalls {
   PFNGLGENFRAMEBUFFERSPROC GenFramebuffers = nullptr;
   PFNGLDELETEFRAMEBUFFERSPROC DeleteFramebuffers = nullptr;
   PFNGLBINDFRAMEBUFFERPROC BindFramebuffer = nullptr;
-  PFNGLFRAMEBUFFERRENDERBUFFERPROC FramebufferRenderbuffer = nullptr;
   PFNGLCHECKFRAMEBUFFERSTATUSPROC CheckFramebufferStatus = nullptr;
-  PFNGLGENRENDERBUFFERSPROC GenRenderbuffers = nullptr;
-  PFNGLDELETERENDERBUFFERSPROC DeleteRenderbuffers = nullptr;
-  PFNGLBINDRENDERBUFFERPROC BindRenderbuffer = nullptr;
-  PFNGLRENDERBUFFERSTORAGEPROC RenderbufferStorage = nullptr;
   PFNGLFRAMEBUFFERTEXTURE2DPROC FramebufferTexture2D = nullptr;
   // OpenGL 4.3; without it footage is always drawn as a textured quad.
   PFNGLCOPYIMAGESUBDATAPROC CopyImageSubData = nullptr;
@@ -161,12 +156,7 @@ struct FramebufferCalls {
     return Load(GenFramebuffers, "glGenFramebuffers") &&
            Load(DeleteFramebuffers, "glDeleteFramebuffers") &&
            Load(BindFramebuffer, "glBindFramebuffer") &&
-           Load(FramebufferRenderbuffer, "glFramebufferRenderbuffer") &&
            Load(CheckFramebufferStatus, "glCheckFramebufferStatus") &&
-           Load(GenRenderbuffers, "glGenRenderbuffers") &&
-           Load(DeleteRenderbuffers, "glDeleteRenderbuffers") &&
-           Load(BindRenderbuffer, "glBindRenderbuffer") &&
-           Load(RenderbufferStorage, "glRenderbufferStorage") &&
            Load(FramebufferTexture2D, "glFramebufferTexture2D") &&
            (Load(CopyImageSubData, "glCopyImageSubData") || true) &&
            (Load(DrawBuffers, "glDrawBuffers") || true) &&
@@ -195,6 +185,12 @@ struct OffscreenViewer::Impl {
   GLuint drawing = 0;                    // the display list recording a frame's drawing
   std::vector<GLfloat> feedback;
   std::vector<unsigned char> clearBlack, clearWhite;  // a block of clear rows of each
+  // The same blocks as textures, with one of depth 1 and stencil 0, copied in
+  // where the context copies between textures; 0 until made for this width.
+  GLuint clearBlocks[3] = {0, 0, 0};
+  int clearBlocksWidth = 0;
+  // A texture, not a renderbuffer, so that layer frames can clear it again
+  // only in the rows drawn, as they do the colour.
   GLuint depthStencil = 0;
   int width = 0;
   int height = 0;
@@ -279,10 +275,10 @@ bool OffscreenViewer::Impl::Allocate(int pWidth, int pHeight) {
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pWidth, pHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                  nullptr);
   }
+  glBindTexture(GL_TEXTURE_2D, depthStencil);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH24_STENCIL8, pWidth, pHeight, 0, GL_DEPTH_STENCIL,
+               GL_UNSIGNED_INT_24_8, nullptr);
   glPopAttrib();
-  gl.BindRenderbuffer(GL_RENDERBUFFER, depthStencil);
-  gl.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, pWidth, pHeight);
-  gl.BindRenderbuffer(GL_RENDERBUFFER, 0);
   gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer);
   return glGetError() == GL_NO_ERROR &&
          gl.CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
@@ -359,27 +355,27 @@ std::unique_ptr<OffscreenViewer> OffscreenViewer::Create(int pWidth, int pHeight
   }
   if (!lImpl.gl.LoadAll()) return lFail("the OpenGL context has no framebuffer objects");
 
-  GLint lRenderbuffer = 0, lTexture = 0, lViewport[2] = {0, 0};
-  glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &lRenderbuffer);
+  GLint lTexture = 0, lViewport[2] = {0, 0};
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &lTexture);
   glGetIntegerv(GL_MAX_VIEWPORT_DIMS, lViewport);
-  lImpl.maxSide = std::min({kSideCap, static_cast<int>(lRenderbuffer), static_cast<int>(lTexture),
-                            static_cast<int>(lViewport[0]), static_cast<int>(lViewport[1])});
+  lImpl.maxSide = std::min({kSideCap, static_cast<int>(lTexture), static_cast<int>(lViewport[0]),
+                            static_cast<int>(lViewport[1])});
 
   lImpl.gl.GenFramebuffers(1, &lImpl.framebuffer);
   glGenTextures(1, &lImpl.colour);
-  lImpl.gl.GenRenderbuffers(1, &lImpl.depthStencil);
+  glGenTextures(1, &lImpl.depthStencil);
   // A name becomes an object when first bound; only then can it be attached.
-  glBindTexture(GL_TEXTURE_2D, lImpl.colour);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  for (GLuint lName : {lImpl.colour, lImpl.depthStencil}) {
+    glBindTexture(GL_TEXTURE_2D, lName);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  }
   glBindTexture(GL_TEXTURE_2D, 0);
-  lImpl.gl.BindRenderbuffer(GL_RENDERBUFFER, lImpl.depthStencil);
   lImpl.gl.BindFramebuffer(GL_FRAMEBUFFER, lImpl.framebuffer);
   lImpl.gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, lImpl.colour,
                                 0);
-  lImpl.gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
-                                   lImpl.depthStencil);
+  lImpl.gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_TEXTURE_2D,
+                                lImpl.depthStencil, 0);
   if (!lViewer->Resize(pWidth, pHeight)) {
     return lFail("viewport " + std::to_string(pWidth) + "x" + std::to_string(pHeight) +
                  " is not drawable here: each side must be 1 to " + std::to_string(lImpl.maxSide));
@@ -398,8 +394,9 @@ OffscreenViewer::~OffscreenViewer() {
     lImpl.gl.DeleteFramebuffers(1, &lImpl.framebuffer);
     glDeleteTextures(1, &lImpl.colour);
     if (lImpl.white) glDeleteTextures(1, &lImpl.white);
+    if (lImpl.clearBlocks[0]) glDeleteTextures(3, lImpl.clearBlocks);
     if (lImpl.drawing) glDeleteLists(lImpl.drawing, 1);
-    lImpl.gl.DeleteRenderbuffers(1, &lImpl.depthStencil);
+    glDeleteTextures(1, &lImpl.depthStencil);
   }
   DestroyContext(lImpl.display, lImpl.context);
 }
@@ -579,10 +576,9 @@ void OffscreenViewer::RenderFrame(const std::vector<ORSDK2014::FBHUDElement*>& p
 }
 
 void OffscreenViewer::Impl::ClearLayer() {
-  // Depth and stencil are cleared whole: a clear of all of a buffer costs
-  // llvmpipe little, one of some rows (scissored) a quad drawn over them.
-  glClear(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  const bool lCopies = gl.CopyImageSubData != nullptr;
   if (!layerClear || static_cast<int>(rowsDrawn.size()) != height) {
+    glClear(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     const GLfloat lBlack[4] = {0.0f, 0.0f, 0.0f, 0.0f};
     const GLfloat lWhite[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     gl.ClearBufferfv(GL_COLOR, 0, lBlack);
@@ -590,17 +586,43 @@ void OffscreenViewer::Impl::ClearLayer() {
     layerClear = true;
     return;
   }
-  // The colour buffers again clear where the last frame drew: rows of clear
-  // pixels copied in, a block at a time.
+  // Every buffer again clear where the last frame drew: a block of clear rows
+  // copied in at a time. A clear of a whole buffer costs llvmpipe a write of
+  // all of it, one of some rows (scissored) a quad drawn over them.
   constexpr int kBlock = 64;
   const size_t lBlockBytes = static_cast<size_t>(width) * 4 * kBlock;
+  glPushAttrib(GL_TEXTURE_BIT);
+  glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+  SetUnpackedRows();
   if (clearBlack.size() != lBlockBytes) {
     clearBlack.assign(lBlockBytes, 0);
     clearWhite.assign(lBlockBytes, 255);
   }
-  glPushAttrib(GL_TEXTURE_BIT);
-  glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-  SetUnpackedRows();
+  if (lCopies && clearBlocksWidth != width) {
+    if (!clearBlocks[0]) {
+      glGenTextures(3, clearBlocks);
+      // Complete without mipmaps, as a copy's source must be.
+      for (GLuint lBlock : clearBlocks) {
+        glBindTexture(GL_TEXTURE_2D, lBlock);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+      }
+    }
+    // Depth in the top 24 bits, stencil in the low 8.
+    const std::vector<GLuint> lDepthStencil(lBlockBytes / 4, 0xFFFFFF00u);
+    glBindTexture(GL_TEXTURE_2D, clearBlocks[0]);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, kBlock, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 clearBlack.data());
+    glBindTexture(GL_TEXTURE_2D, clearBlocks[1]);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, kBlock, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 clearWhite.data());
+    glBindTexture(GL_TEXTURE_2D, clearBlocks[2]);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH24_STENCIL8, width, kBlock, 0, GL_DEPTH_STENCIL,
+                 GL_UNSIGNED_INT_24_8, lDepthStencil.data());
+    clearBlocksWidth = width;
+  }
+  // Without copies between textures, depth and stencil are cleared whole.
+  if (!lCopies) glClear(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   for (int lRow = 0; lRow < height;) {
     if (!rowsDrawn[static_cast<size_t>(lRow)]) {
       ++lRow;
@@ -608,12 +630,20 @@ void OffscreenViewer::Impl::ClearLayer() {
     }
     int lEnd = lRow + 1;
     while (lEnd < height && lEnd - lRow < kBlock && rowsDrawn[static_cast<size_t>(lEnd)]) ++lEnd;
-    glBindTexture(GL_TEXTURE_2D, colour);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, lRow, width, lEnd - lRow, GL_RGBA, GL_UNSIGNED_BYTE,
-                    clearBlack.data());
-    glBindTexture(GL_TEXTURE_2D, white);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, lRow, width, lEnd - lRow, GL_RGBA, GL_UNSIGNED_BYTE,
-                    clearWhite.data());
+    if (lCopies) {
+      const GLuint lTargets[3] = {colour, white, depthStencil};
+      for (int i = 0; i < 3; ++i) {
+        gl.CopyImageSubData(clearBlocks[i], GL_TEXTURE_2D, 0, 0, 0, 0, lTargets[i], GL_TEXTURE_2D,
+                            0, 0, lRow, 0, width, lEnd - lRow, 1);
+      }
+    } else {
+      glBindTexture(GL_TEXTURE_2D, colour);
+      glTexSubImage2D(GL_TEXTURE_2D, 0, 0, lRow, width, lEnd - lRow, GL_RGBA, GL_UNSIGNED_BYTE,
+                      clearBlack.data());
+      glBindTexture(GL_TEXTURE_2D, white);
+      glTexSubImage2D(GL_TEXTURE_2D, 0, 0, lRow, width, lEnd - lRow, GL_RGBA, GL_UNSIGNED_BYTE,
+                      clearWhite.data());
+    }
     lRow = lEnd;
   }
   glPopClientAttrib();
