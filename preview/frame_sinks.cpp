@@ -110,7 +110,7 @@ bool ComposeLayer(RenderedFrame* pFrame) {
     for (size_t lRow = 0; lRow < pFrame->rowsDrawn.size(); ++lRow) {
       if (pFrame->rowsDrawn[lRow]) continue;
       std::memset(pFrame->rgba.data() + lRow * lRowBytes, 0, lRowBytes);
-      std::memset(pFrame->white.data() + lRow * lRowBytes, 255, lRowBytes);
+      std::memset(pFrame->white.data() + lRow * lRowBytes / 4, 255, lRowBytes / 4);
     }
     pFrame->rowsDrawn.clear();
   }
@@ -118,9 +118,9 @@ bool ComposeLayer(RenderedFrame* pFrame) {
   // the background shows through.
   const size_t lSize = std::min(pFrame->rgba.size(), pFrame->footage.size());
   for (size_t i = 0; i < lSize; i += 4) {
+    const int lShows = std::max(0, pFrame->white[i / 4] - pFrame->rgba[i]);
     for (size_t c = 0; c < 3; ++c) {
       const int lBlack = pFrame->rgba[i + c];
-      const int lShows = std::max(0, pFrame->white[i + c] - lBlack);
       pFrame->rgba[i + c] = static_cast<unsigned char>(
           std::min(255, lBlack + (lShows * pFrame->footage[i + c] + 127) / 255));
     }

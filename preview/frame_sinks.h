@@ -26,7 +26,8 @@ struct RenderedFrame {
   // Its size: the viewport's, or the footage's where the HUD came as a layer.
   int width = 0;
   int height = 0;
-  // The HUD as a layer (rgba holding it over black, white over white) at
+  // The HUD as a layer (rgba holding it over black, white the red of it over
+  // white, one byte a pixel) at
   // layerWidth x layerHeight, over the footage's own picture (a movie's), or
   // its RGBA (footage; rows bottom first) when the footage is RGB or the
   // output a PNG. ComposeLayer makes rgba the picture a PNG or an RGB movie

@@ -326,7 +326,7 @@ RenderResult RenderFrames(const RenderRun& pRun) {
     if (lLayer) {
       lOut->layerWidth = lWidth;
       lOut->layerHeight = lHeight;
-      lOut->white.resize(lOut->rgba.size());
+      lOut->white.resize(lOut->rgba.size() / 4);
       lViewer.ReadLayerBottomUp(lOut->rgba.data(), lOut->white.data(), &lOut->rowsDrawn);
       if (!lFootage->picture.Empty()) {
         lOut->picture = std::move(lFootage->picture);

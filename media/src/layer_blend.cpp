@@ -37,9 +37,9 @@ void Weights(int pMatrix, double* pRed, double* pBlue) {
   }
 }
 
-// Nothing drawn: exactly black over black and white over white.
+// Nothing drawn: exactly black over black and white (its red) over white.
 inline bool Empty(const uint8_t* pBlack, const uint8_t* pWhite) {
-  return (pBlack[0] | pBlack[1] | pBlack[2]) == 0 && (pWhite[0] & pWhite[1] & pWhite[2]) == 255;
+  return (pBlack[0] | pBlack[1] | pBlack[2]) == 0 && pWhite[0] == 255;
 }
 
 // Rounded to the nearest sample value within range (no library call: this
@@ -55,11 +55,12 @@ inline tSample Rounded(float pValue, int pMost) {
 
 // Eight pixels' worth, as the compiler's vectors.
 typedef uint32_t Words __attribute__((vector_size(32)));
+typedef uint8_t Bytes __attribute__((vector_size(8)));
 typedef int32_t Ints __attribute__((vector_size(32)));
 typedef float Floats __attribute__((vector_size(32)));
 
 // One layer row taken apart: what shows through of the background (white
-// minus black, 0 to 1) and the drawn colour over black. Where nothing is
+// minus black in red, 0 to 1) and the drawn colour over black. Where nothing is
 // drawn that is exactly 1 and 0, so the blend below gives back the picture's
 // own sample without a test per pixel.
 struct RowParts {
@@ -80,16 +81,15 @@ struct RowParts {
     // compiler is shown it may read bytes as words.
     int x = 0;
     for (; x + 8 <= pWidth; x += 8) {
-      Words pb, pw;
+      Words pb;
+      Bytes pw;
       std::memcpy(&pb, black + 4 * x, sizeof pb);
-      std::memcpy(&pw, white + 4 * x, sizeof pw);
+      std::memcpy(&pw, white + x, sizeof pw);
       const Ints bR = (Ints)(pb & 0xff), bG = (Ints)((pb >> 8) & 0xff),
                  bB = (Ints)((pb >> 16) & 0xff);
-      Ints sum =
-          (Ints)(pw & 0xff) + (Ints)((pw >> 8) & 0xff) + (Ints)((pw >> 16) & 0xff) - bR - bG - bB;
-      sum = sum < 0 ? 0 : sum;
-      sum = sum > 765 ? 765 : sum;
-      const Floats values[4] = {__builtin_convertvector(sum, Floats) * (1.0f / 765.0f),
+      Ints shown = __builtin_convertvector(pw, Ints) - bR;
+      shown = shown < 0 ? 0 : shown;
+      const Floats values[4] = {__builtin_convertvector(shown, Floats) * (1.0f / 255.0f),
                                 __builtin_convertvector(bR, Floats),
                                 __builtin_convertvector(bG, Floats),
                                 __builtin_convertvector(bB, Floats)};
@@ -100,10 +100,7 @@ struct RowParts {
     }
     for (; x < pWidth; ++x) {
       const int bR = black[4 * x], bG = black[4 * x + 1], bB = black[4 * x + 2];
-      const int sum =
-          int(white[4 * x]) + int(white[4 * x + 1]) + int(white[4 * x + 2]) - bR - bG - bB;
-      const int kept = sum < 0 ? 0 : (sum > 765 ? 765 : sum);
-      shows[x] = static_cast<float>(kept) * (1.0f / 765.0f);
+      shows[x] = static_cast<float>(std::max(int(white[x]) - bR, 0)) * (1.0f / 255.0f);
       r[x] = static_cast<float>(bR);
       g[x] = static_cast<float>(bG);
       b[x] = static_cast<float>(bB);
@@ -135,10 +132,11 @@ void Blend(AVFrame* pFrame, const AVPixFmtDescriptor* pDescriptor, const LayerRo
   auto inMemory = [&](int pY) {
     return static_cast<size_t>(pLayer.bottomUp ? height - 1 - pY : pY);
   };
-  auto layerRow = [&](const uint8_t* pBase, int pY) { return pBase + inMemory(pY) * rowBytes; };
+  auto blackRow = [&](int pY) { return pLayer.overBlack + inMemory(pY) * rowBytes; };
+  auto whiteRow = [&](int pY) { return pLayer.overWhite + inMemory(pY) * width; };
   auto rowDrawn = [&](int pY) {
     if (pLayer.rowsDrawn && !pLayer.rowsDrawn[inMemory(pY)]) return false;
-    return LayerRowDrawn(layerRow(pLayer.overBlack, pY), layerRow(pLayer.overWhite, pY), width);
+    return LayerRowDrawn(blackRow(pY), whiteRow(pY), width);
   };
 
   thread_local RowParts tParts[4];
@@ -153,7 +151,7 @@ void Blend(AVFrame* pFrame, const AVPixFmtDescriptor* pDescriptor, const LayerRo
       if (!drawn[r]) continue;
       any = true;
       RowParts& parts = tParts[r];
-      parts.Take(layerRow(pLayer.overBlack, y), layerRow(pLayer.overWhite, y), width);
+      parts.Take(blackRow(y), whiteRow(y), width);
       tSample* __restrict luma = reinterpret_cast<tSample*>(
           pFrame->data[0] + static_cast<ptrdiff_t>(y) * pFrame->linesize[0]);
       const float* __restrict through = parts.through.data();
@@ -226,7 +224,8 @@ void Blend(AVFrame* pFrame, const AVPixFmtDescriptor* pDescriptor, const LayerRo
 
 // The blend is most of the writer's own time: built also for AVX2, taken
 // where the processor has it.
-#if defined(__x86_64__) && defined(__GNUC__) && defined(__has_attribute)
+// Clang takes no other attribute with target_clones, so it builds one variant.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && defined(__has_attribute)
 #if __has_attribute(target_clones) && __has_attribute(flatten)
 #define VEXA_WIDE_VARIANTS __attribute__((target_clones("avx2", "default"), flatten))
 #endif
@@ -250,14 +249,14 @@ VEXA_WIDE_VARIANTS void BlendWords(AVFrame* pFrame, const AVPixFmtDescriptor* pD
 bool LayerRowDrawn(const uint8_t* pOverBlack, const uint8_t* pOverWhite, int pWidth) {
   // Whole rows compared at memory speed: an empty pixel is black over black
   // (alpha cleared to 0) and white over white (alpha 1), exactly.
-  static const std::vector<uint8_t> kClear(4 * 4096, 0), kFull(4 * 4096, 255);
+  static const std::vector<uint8_t> kClear(4 * 4096, 0), kFull(4096, 255);
   for (int done = 0; done < pWidth; done += 4096) {
     const size_t bytes = 4 * static_cast<size_t>(std::min(4096, pWidth - done));
     if (std::memcmp(pOverBlack + 4 * static_cast<size_t>(done), kClear.data(), bytes) != 0 ||
-        std::memcmp(pOverWhite + 4 * static_cast<size_t>(done), kFull.data(), bytes) != 0) {
+        std::memcmp(pOverWhite + static_cast<size_t>(done), kFull.data(), bytes / 4) != 0) {
       // Something touched the row; it counts as drawn where its colour changed.
       for (int x = done; x < done + static_cast<int>(bytes / 4); ++x) {
-        if (!Empty(pOverBlack + 4 * x, pOverWhite + 4 * x)) return true;
+        if (!Empty(pOverBlack + 4 * x, pOverWhite + x)) return true;
       }
     }
   }

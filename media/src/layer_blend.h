@@ -4,12 +4,13 @@
 // colours are converted, with the picture's matrix and range, and every
 // sample the layer covers nothing of is left as it is.
 //
-// The layer comes as two RGBA renderings of the same drawing, over black and
-// over white (OffscreenViewer's layer mode). Over black is the colour already
-// weighted by coverage; white minus black is how much of the background still
-// shows through. For drawing blended the usual way (source alpha, one minus
-// source alpha), the drawing over any background B is then black + (white -
-// black) * B, so its YUV is got without converting B at all.
+// The layer comes as two renderings of the same drawing, over black (RGBA)
+// and over white (its red alone; OffscreenViewer's layer mode). Over black is
+// the colour already weighted by coverage; white minus black is how much of
+// the background still shows through, alike in every channel for drawing
+// blended the usual way (source alpha, one minus source alpha). The drawing
+// over any background B is then black + (white - black) * B, so its YUV is
+// got without converting B at all.
 
 #include <cstdint>
 
@@ -19,15 +20,15 @@ namespace media {
 
 struct LayerRows {
   const uint8_t* overBlack = nullptr;  // width x height RGBA, rows packed
-  const uint8_t* overWhite = nullptr;
-  bool bottomUp = false;  // the first row in memory is the picture's bottom
+  const uint8_t* overWhite = nullptr;  // width x height bytes: red
+  bool bottomUp = false;               // the first row in memory is the picture's bottom
   // Per row in memory, whether it was read back at all; null: every row was.
   // A row not read holds nothing and is left alone.
   const uint8_t* rowsDrawn = nullptr;
 };
 
-// Whether a row of a layer (pWidth RGBA pixels over black and over white)
-// draws anything at all.
+// Whether a row of a layer (pWidth RGBA pixels over black, pWidth bytes of
+// red over white) draws anything at all.
 bool LayerRowDrawn(const uint8_t* pOverBlack, const uint8_t* pOverWhite, int pWidth);
 
 // pFrame: planar YUV, 8 to 16 bits, the layer's size. pMatrix is an

@@ -43,7 +43,7 @@ bool LayerResampler::Resample(std::vector<uint8_t>* pOverBlack, std::vector<uint
                               int pToWidth, int pToHeight) {
   const size_t size = static_cast<size_t>(pWidth) * pHeight * 4;
   if (pWidth <= 0 || pHeight <= 0 || pToWidth <= 0 || pToHeight <= 0 || pOverBlack->size() < size ||
-      pOverWhite->size() < size ||
+      pOverWhite->size() < size / 4 ||
       (!pRowsDrawn->empty() && pRowsDrawn->size() != static_cast<size_t>(pHeight))) {
     return false;
   }
@@ -61,11 +61,11 @@ bool LayerResampler::Resample(std::vector<uint8_t>* pOverBlack, std::vector<uint
   const int reach = kReach * std::max(1, (q + p - 1) / p) + 1;
   const size_t row = static_cast<size_t>(pWidth) * 4, toRow = static_cast<size_t>(pToWidth) * 4;
   mBlack.resize(toRow * pToHeight);
-  mWhite.resize(toRow * pToHeight);
+  mWhite.resize(toRow / 4 * pToHeight);
   std::vector<uint8_t>& held = *pRowsDrawn;
   auto drawn = [&](int pY) {
     return (held.empty() || held[static_cast<size_t>(pY)]) &&
-           LayerRowDrawn(pOverBlack->data() + pY * row, pOverWhite->data() + pY * row, pWidth);
+           LayerRowDrawn(pOverBlack->data() + pY * row, pOverWhite->data() + pY * row / 4, pWidth);
   };
   mRowsDrawn.assign(static_cast<size_t>(pToHeight), 0);
   int y = 0;
@@ -88,7 +88,7 @@ bool LayerResampler::Resample(std::vector<uint8_t>* pOverBlack, std::vector<uint
     for (int band = first; band < end && !held.empty(); ++band) {
       if (held[static_cast<size_t>(band)]) continue;
       std::memset(pOverBlack->data() + band * row, 0, row);
-      std::memset(pOverWhite->data() + band * row, 255, row);
+      std::memset(pOverWhite->data() + band * row / 4, 255, row / 4);
       held[static_cast<size_t>(band)] = 1;
     }
     std::fill_n(mRowsDrawn.begin() + toFirst, toHeight, 1);
@@ -98,27 +98,24 @@ bool LayerResampler::Resample(std::vector<uint8_t>* pOverBlack, std::vector<uint
     const size_t toPixels = static_cast<size_t>(pToWidth) * toHeight;
     mPlanes.resize(4 * pixels);
     mToPlanes.resize(4 * toPixels);
-    // The colour over black, and what shows through (white minus black, as
-    // one value): the blend needs no more, and the white layer's colours are
-    // that sum again. Resampling is linear, so this resamples the same thing
-    // in four planes rather than six.
+    // The colour over black, and what shows through (white minus black): the
+    // blend needs no more, and the white layer is that sum again. Resampling
+    // is linear, so this resamples the same thing in four planes, not six.
     {
       const uint8_t* __restrict black = pOverBlack->data() + first * row;
-      const uint8_t* __restrict white = pOverWhite->data() + first * row;
+      const uint8_t* __restrict white = pOverWhite->data() + first * row / 4;
       uint8_t* __restrict red = mPlanes.data();
       uint8_t* __restrict green = red + pixels;
       uint8_t* __restrict blue = green + pixels;
       uint8_t* __restrict through = blue + pixels;
       for (size_t i = 0; i < pixels; ++i) {
-        uint32_t b = 0, w = 0;  // a pixel as one word, copied: no cast across types
+        uint32_t b = 0;  // a pixel as one word, copied: no cast across types
         std::memcpy(&b, black + 4 * i, 4);
-        std::memcpy(&w, white + 4 * i, 4);
         const int bR = b & 0xff, bG = (b >> 8) & 0xff, bB = (b >> 16) & 0xff;
-        const int sum = int(w & 0xff) + int((w >> 8) & 0xff) + int((w >> 16) & 0xff) - bR - bG - bB;
         red[i] = static_cast<uint8_t>(bR);
         green[i] = static_cast<uint8_t>(bG);
         blue[i] = static_cast<uint8_t>(bB);
-        through[i] = static_cast<uint8_t>((std::clamp(sum, 0, 765) + 1) / 3);
+        through[i] = static_cast<uint8_t>(std::max(int(white[i]) - bR, 0));
       }
     }
     for (int plane = 0; plane < 4; ++plane) {
@@ -129,9 +126,9 @@ bool LayerResampler::Resample(std::vector<uint8_t>* pOverBlack, std::vector<uint
       if (sws_scale(scaler, in, inStride, 0, bandHeight, out, outStride) != toHeight) return false;
     }
     {
-      // Alpha as the viewer's buffers hold it: cleared to 0 over black, 1 over white.
+      // Alpha as the viewer's buffer over black holds it: cleared to 0.
       uint8_t* __restrict black = mBlack.data() + toFirst * toRow;
-      uint8_t* __restrict white = mWhite.data() + toFirst * toRow;
+      uint8_t* __restrict white = mWhite.data() + toFirst * toRow / 4;
       const uint8_t* __restrict red = mToPlanes.data();
       const uint8_t* __restrict green = red + toPixels;
       const uint8_t* __restrict blue = green + toPixels;
@@ -139,10 +136,8 @@ bool LayerResampler::Resample(std::vector<uint8_t>* pOverBlack, std::vector<uint
       for (size_t i = 0; i < toPixels; ++i) {
         const uint32_t r = red[i], g = green[i], b = blue[i], t = through[i];
         const uint32_t overBlack = r | g << 8 | b << 16;
-        const uint32_t overWhite = std::min(r + t, 255u) | std::min(g + t, 255u) << 8 |
-                                   std::min(b + t, 255u) << 16 | 0xff000000u;
         std::memcpy(black + 4 * i, &overBlack, 4);
-        std::memcpy(white + 4 * i, &overWhite, 4);
+        white[i] = static_cast<uint8_t>(std::min(r + t, 255u));
       }
     }
     y = end;

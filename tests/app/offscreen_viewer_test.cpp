@@ -225,7 +225,7 @@ TEST_F(ViewerTest, EachLayerFrameStartsFromClearBuffersWhereTheLastOneDrew) {
   std::vector<unsigned char> lBlack[3], lWhite[3];
   for (int lFrame = 0; lFrame < 3; ++lFrame) {
     lBlack[lFrame].resize(lBytes);
-    lWhite[lFrame].resize(lBytes);
+    lWhite[lFrame].resize(lBytes / 4);
     mViewer->RenderFrame(mElements);
     ASSERT_TRUE(mViewer->ReadLayerBottomUp(lBlack[lFrame].data(), lWhite[lFrame].data(), nullptr));
   }

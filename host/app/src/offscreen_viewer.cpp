@@ -272,8 +272,7 @@ bool OffscreenViewer::Impl::Allocate(int pWidth, int pHeight) {
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pWidth, pHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
   if (white) {
     glBindTexture(GL_TEXTURE_2D, white);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pWidth, pHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                 nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, pWidth, pHeight, 0, GL_RED, GL_UNSIGNED_BYTE, nullptr);
   }
   glBindTexture(GL_TEXTURE_2D, depthStencil);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH24_STENCIL8, pWidth, pHeight, 0, GL_DEPTH_STENCIL,
@@ -485,8 +484,8 @@ bool OffscreenViewer::SetLayerMode(bool pLayer) {
       glBindTexture(GL_TEXTURE_2D, lImpl.white);
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-      glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, lImpl.width, lImpl.height, 0, GL_RGBA,
-                   GL_UNSIGNED_BYTE, nullptr);
+      glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, lImpl.width, lImpl.height, 0, GL_RED, GL_UNSIGNED_BYTE,
+                   nullptr);
       glPopAttrib();
       lImpl.gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT1, GL_TEXTURE_2D,
                                     lImpl.white, 0);
@@ -594,9 +593,10 @@ void OffscreenViewer::Impl::ClearLayer() {
   glPushAttrib(GL_TEXTURE_BIT);
   glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
   SetUnpackedRows();
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);  // rows of red alone are packed
   if (clearBlack.size() != lBlockBytes) {
     clearBlack.assign(lBlockBytes, 0);
-    clearWhite.assign(lBlockBytes, 255);
+    clearWhite.assign(lBlockBytes / 4, 255);
   }
   if (lCopies && clearBlocksWidth != width) {
     if (!clearBlocks[0]) {
@@ -614,7 +614,7 @@ void OffscreenViewer::Impl::ClearLayer() {
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, kBlock, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                  clearBlack.data());
     glBindTexture(GL_TEXTURE_2D, clearBlocks[1]);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, kBlock, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, width, kBlock, 0, GL_RED, GL_UNSIGNED_BYTE,
                  clearWhite.data());
     glBindTexture(GL_TEXTURE_2D, clearBlocks[2]);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH24_STENCIL8, width, kBlock, 0, GL_DEPTH_STENCIL,
@@ -641,7 +641,7 @@ void OffscreenViewer::Impl::ClearLayer() {
       glTexSubImage2D(GL_TEXTURE_2D, 0, 0, lRow, width, lEnd - lRow, GL_RGBA, GL_UNSIGNED_BYTE,
                       clearBlack.data());
       glBindTexture(GL_TEXTURE_2D, white);
-      glTexSubImage2D(GL_TEXTURE_2D, 0, 0, lRow, width, lEnd - lRow, GL_RGBA, GL_UNSIGNED_BYTE,
+      glTexSubImage2D(GL_TEXTURE_2D, 0, 0, lRow, width, lEnd - lRow, GL_RED, GL_UNSIGNED_BYTE,
                       clearWhite.data());
     }
     lRow = lEnd;
@@ -761,10 +761,11 @@ bool OffscreenViewer::ReadLayerBottomUp(unsigned char* pOverBlack, unsigned char
   MakeCurrent();
   lImpl.gl.BindFramebuffer(GL_FRAMEBUFFER, lImpl.framebuffer);
   const size_t lRowBytes = static_cast<size_t>(lImpl.width) * 4;
+  const size_t lWhiteRowBytes = static_cast<size_t>(lImpl.width);
   const bool lKnown = static_cast<int>(lImpl.rowsDrawn.size()) == lImpl.height;
   if (pRowsDrawn) pRowsDrawn->assign(static_cast<size_t>(lImpl.height), 0);
   glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);  // rows of red alone are packed too
   glPixelStorei(GL_PACK_ROW_LENGTH, 0);
   glPixelStorei(GL_PACK_SKIP_ROWS, 0);
   glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
@@ -779,12 +780,14 @@ bool OffscreenViewer::ReadLayerBottomUp(unsigned char* pOverBlack, unsigned char
       glReadBuffer(GL_COLOR_ATTACHMENT0);
       glReadPixels(0, lRow, lImpl.width, lRows, GL_RGBA, GL_UNSIGNED_BYTE, pOverBlack + lAt);
       glReadBuffer(GL_COLOR_ATTACHMENT1);
-      glReadPixels(0, lRow, lImpl.width, lRows, GL_RGBA, GL_UNSIGNED_BYTE, pOverWhite + lAt);
+      glReadPixels(0, lRow, lImpl.width, lRows, GL_RED, GL_UNSIGNED_BYTE,
+                   pOverWhite + static_cast<size_t>(lRow) * lWhiteRowBytes);
       if (pRowsDrawn) std::fill_n(pRowsDrawn->begin() + lRow, lRows, 1);
     } else if (!pRowsDrawn) {
       // Nothing drawn there: as clear as the buffers are.
       std::memset(pOverBlack + lAt, 0, static_cast<size_t>(lRows) * lRowBytes);
-      std::memset(pOverWhite + lAt, 255, static_cast<size_t>(lRows) * lRowBytes);
+      std::memset(pOverWhite + static_cast<size_t>(lRow) * lWhiteRowBytes, 255,
+                  static_cast<size_t>(lRows) * lWhiteRowBytes);
     }
     lRow = lEnd;
   }

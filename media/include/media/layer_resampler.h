@@ -19,8 +19,8 @@ class LayerResampler {
   LayerResampler(const LayerResampler&) = delete;
   LayerResampler& operator=(const LayerResampler&) = delete;
 
-  // A layer as OffscreenViewer's layer mode reads it, over black and over
-  // white (pWidth x pHeight RGBA each, rows packed), becomes pToWidth x
+  // A layer as OffscreenViewer's layer mode reads it, over black (pWidth x
+  // pHeight RGBA) and over white (as many bytes of red), rows packed, becomes pToWidth x
   // pToHeight. pRowsDrawn says per row which hold the layer (empty: all of
   // them), and afterwards which of the result's do; the others hold nothing.
   // False when the sizes cannot be converted.

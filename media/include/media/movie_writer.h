@@ -88,8 +88,8 @@ class MovieWriter {
   void TakeAudio(AudioPackets&& pPackets);
   // A frame of footage with a drawn layer blended into its own samples
   // (MovieOptions::layerFormat): the layer as OffscreenViewer's layer mode
-  // reads it, over black and over white, width x height RGBA each, rows
-  // packed. The picture is converted to the movie's pixel format where it
+  // reads it, over black (width x height RGBA) and over white (width x height
+  // bytes of red), rows packed. The picture is converted to the movie's pixel format where it
   // differs (never through RGB), then the layer is blended in; whatever the
   // layer leaves uncovered keeps the picture's samples. The picture's buffer
   // may be written to. pRowsDrawn, where given, says per row in memory

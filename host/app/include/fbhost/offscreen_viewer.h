@@ -46,8 +46,10 @@ class OffscreenViewer {
   // white at once (two colour buffers, one pass of the elements), so that
   // what the HUD covers, and by how much, can be told apart from what it
   // shows: over black is the HUD's colour already weighted by its coverage,
-  // white minus black what of the background still shows through. False when
-  // the context cannot draw to two buffers.
+  // white minus black what of the background still shows through. Blending
+  // weighs the background alike in red, green and blue, so over white only
+  // red is kept: a quarter of the memory to clear, draw into and read. False
+  // when the context cannot draw to two buffers.
   bool SetLayerMode(bool pLayer);
 
   // One frame: clear to the background, raise the rendering-pipeline event for
@@ -61,10 +63,11 @@ class OffscreenViewer {
   // The framebuffer's RGBA pixels into pRgba (Width() * Height() * 4 bytes),
   // bottom row first as OpenGL hands them: no copy to turn them over.
   void ReadPixelsBottomUp(unsigned char* pRgba);
-  // In layer mode: the frame over black and over white, each as
-  // ReadPixelsBottomUp reads. Only the rows the frame drew in are read: with
-  // pRowsDrawn, it says which (bottom row first) and the other rows are left
-  // as they were; without, those rows are filled clear (black, and white).
+  // In layer mode: the frame over black as ReadPixelsBottomUp reads it, and
+  // over white its red alone (Width() * Height() bytes), in the same order.
+  // Only the rows the frame drew in are read: with pRowsDrawn, it says which
+  // (bottom row first) and the other rows are left as they were; without,
+  // those rows are filled clear (black, and white).
   // False when not in layer mode.
   bool ReadLayerBottomUp(unsigned char* pOverBlack, unsigned char* pOverWhite,
                          std::vector<unsigned char>* pRowsDrawn = nullptr);
