@@ -59,6 +59,18 @@ typedef uint8_t Bytes __attribute__((vector_size(8)));
 typedef int32_t Ints __attribute__((vector_size(32)));
 typedef float Floats __attribute__((vector_size(32)));
 
+// Each of eight sums given the sum of its pair of values, in the same order
+// as one at a time; the compiler does not take the pairs apart by itself.
+inline void AddPairs(float* pSums, const float* pPairs) {
+  Floats first, second, sums;
+  std::memcpy(&first, pPairs, sizeof first);
+  std::memcpy(&second, pPairs + 8, sizeof second);
+  std::memcpy(&sums, pSums, sizeof sums);
+  sums += __builtin_shufflevector(first, second, 0, 2, 4, 6, 8, 10, 12, 14) +
+          __builtin_shufflevector(first, second, 1, 3, 5, 7, 9, 11, 13, 15);
+  std::memcpy(pSums, &sums, sizeof sums);
+}
+
 // One layer row taken apart: what shows through of the background (white
 // minus black in red, 0 to 1) and the drawn colour over black. Where nothing is
 // drawn that is exactly 1 and 0, so the blend below gives back the picture's
@@ -192,7 +204,14 @@ void Blend(AVFrame* pFrame, const AVPixFmtDescriptor* pDescriptor, const LayerRo
       const float* __restrict green = tParts[r].green.data();
       const float* __restrict blue = tParts[r].blue.data();
       if (across == 2 && width % 2 == 0) {
-        for (int cx = 0; cx < chromaWidth; ++cx) {
+        int cx = 0;
+        for (; cx + 8 <= chromaWidth; cx += 8) {
+          AddPairs(sumThrough + cx, through + 2 * cx);
+          AddPairs(sumRed + cx, red + 2 * cx);
+          AddPairs(sumGreen + cx, green + 2 * cx);
+          AddPairs(sumBlue + cx, blue + 2 * cx);
+        }
+        for (; cx < chromaWidth; ++cx) {
           sumThrough[cx] += through[2 * cx] + through[2 * cx + 1];
           sumRed[cx] += red[2 * cx] + red[2 * cx + 1];
           sumGreen[cx] += green[2 * cx] + green[2 * cx + 1];
