@@ -58,8 +58,8 @@ test: build
 # the runtime Debian's compilers ship guesses a block's bounds from a header
 # older glibc put before it, and with glibc's own malloc'd blocks it now and
 # then reads a bogus range and crashes at exit ("Tracer caught signal 11",
-# "DTLS ... at 0x...b7d"), in one run in ten or so of a program that loads
-# the GL driver.
+# "DTLS ... at 0x...b7d"): here about one run in ten of a footage test that
+# runs the preview four times.
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_odr_violation=0:intercept_tls_get_addr=0 \
   ASAN_SYMBOLIZER_PATH=$(SYMBOLIZER) \
   LSAN_OPTIONS=suppressions=$(SUPPRESSIONS)/lsan.supp:print_suppressions=0 \
