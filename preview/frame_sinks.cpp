@@ -65,6 +65,7 @@ class MovieSink : public FrameSink {
     mWriter->TakeAudio(std::move(pFrame.audio));
     if (pFrame.layer && !pFrame.picture.Empty()) {
       return mWriter->WriteLayer(pFrame.picture, pFrame.rgba.data(), pFrame.white.data(),
+                                 pFrame.layerWidth, pFrame.layerHeight,
                                  pFrame.rowsDrawn.empty() ? nullptr : pFrame.rowsDrawn.data(), true,
                                  pFrame.pts, pFrame.duration, pError);
     }
@@ -82,6 +83,7 @@ class MovieSink : public FrameSink {
     if (mWriter) mWriter->Abort();
   }
   double BlendSeconds() const override { return mWriter ? mWriter->BlendSeconds() : 0.0; }
+  double ResampleSeconds() const override { return mWriter ? mWriter->ResampleSeconds() : 0.0; }
   double EncodeSeconds() const override { return mWriter ? mWriter->EncodeSeconds() : 0.0; }
 
  private:
@@ -92,7 +94,8 @@ class MovieSink : public FrameSink {
 }  // namespace
 
 bool ComposeLayer(RenderedFrame* pFrame) {
-  if (!pFrame->layer) return true;
+  // A movie's writer resamples the layer straight to its picture's planes.
+  if (!pFrame->layer || !pFrame->picture.Empty()) return true;
   // Kept for the thread that writes, as conversions are costly to set up.
   thread_local media::LayerResampler tResampler;
   if (pFrame->layerWidth != pFrame->width || pFrame->layerHeight != pFrame->height) {
@@ -103,7 +106,6 @@ bool ComposeLayer(RenderedFrame* pFrame) {
     pFrame->layerWidth = pFrame->width;
     pFrame->layerHeight = pFrame->height;
   }
-  if (!pFrame->picture.Empty()) return true;
   if (!pFrame->rowsDrawn.empty()) {
     // What follows reads every row: the rows that hold nothing are made clear.
     const size_t lRowBytes = static_cast<size_t>(pFrame->width) * 4;

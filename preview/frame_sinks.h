@@ -45,9 +45,10 @@ struct RenderedFrame {
   bool fullRange = false;
 };
 
-// A layer drawn at another size than the frame's resampled to it; then, where
-// the frame has no footage picture to blend into, the layer put over the
-// footage's RGBA as the viewer would draw it. False when out of memory.
+// Where the frame has no footage picture to blend into (a PNG, or RGB
+// footage), a layer drawn at another size than the frame's resampled to it,
+// then put over the footage's RGBA as the viewer would draw it. False when out
+// of memory.
 bool ComposeLayer(RenderedFrame* pFrame);
 
 class FrameSink {
@@ -62,6 +63,8 @@ class FrameSink {
   // CPU seconds the writing thread spent blending layers into pictures and
   // handing frames to an encoder.
   virtual double BlendSeconds() const { return 0.0; }
+  // Of the same thread's CPU seconds, those spent resampling layers.
+  virtual double ResampleSeconds() const { return 0.0; }
   virtual double EncodeSeconds() const { return 0.0; }
 };
 

@@ -381,6 +381,7 @@ RenderResult RenderFrames(const RenderRun& pRun) {
     pRun.sink->Abort();
   lResult.strip = lStrip.Take();
   lResult.blendSeconds = pRun.sink->BlendSeconds();
+  lResult.composeSeconds += pRun.sink->ResampleSeconds();
   lResult.encodeSeconds = pRun.sink->EncodeSeconds();
   return lResult;
 }

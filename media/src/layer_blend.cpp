@@ -120,24 +120,36 @@ struct RowParts {
   }
 };
 
+// The picture's sample scale: black and the span of luma, the middle and span
+// of chroma, at its depth and range, per unit of the layer's 0 to 255; and
+// the matrix's weights.
+struct SampleScale {
+  int most;
+  float lumaZero, lumaSpan, chromaMiddle, wr, wg, wb, toCb, toCr;
+  SampleScale(const AVPixFmtDescriptor* pDescriptor, int pMatrix, bool pFullRange) {
+    const int depth = pDescriptor->comp[0].depth;
+    most = (1 << depth) - 1;
+    const float scale = static_cast<float>(1 << (depth - 8));
+    lumaZero = pFullRange ? 0.0f : 16.0f * scale;
+    lumaSpan = (pFullRange ? most : 219.0f * scale) / 255.0f;
+    chromaMiddle = static_cast<float>(1 << (depth - 1));
+    const float chromaSpan = (pFullRange ? most : 224.0f * scale) / 255.0f;
+    double kr = 0.0, kb = 0.0;
+    Weights(pMatrix, &kr, &kb);
+    wr = static_cast<float>(kr), wb = static_cast<float>(kb);
+    wg = 1.0f - wr - wb;
+    toCb = chromaSpan / (2.0f * (1.0f - wb)), toCr = chromaSpan / (2.0f * (1.0f - wr));
+  }
+};
+
 template <class tSample>
 void Blend(AVFrame* pFrame, const AVPixFmtDescriptor* pDescriptor, const LayerRows& pLayer,
            int pMatrix, bool pFullRange) {
   const int width = pFrame->width, height = pFrame->height;
-  const int depth = pDescriptor->comp[0].depth;
-  const int most = (1 << depth) - 1;
-  const float scale = static_cast<float>(1 << (depth - 8));
-  // Black and the span of luma, and the middle and span of chroma, at this
-  // depth, per unit of the layer's 0 to 255.
-  const float lumaZero = pFullRange ? 0.0f : 16.0f * scale;
-  const float lumaSpan = (pFullRange ? most : 219.0f * scale) / 255.0f;
-  const float chromaMiddle = static_cast<float>(1 << (depth - 1));
-  const float chromaSpan = (pFullRange ? most : 224.0f * scale) / 255.0f;
-  double kr = 0.0, kb = 0.0;
-  Weights(pMatrix, &kr, &kb);
-  const float wr = static_cast<float>(kr), wb = static_cast<float>(kb);
-  const float wg = 1.0f - wr - wb;
-  const float toCb = chromaSpan / (2.0f * (1.0f - wb)), toCr = chromaSpan / (2.0f * (1.0f - wr));
+  const SampleScale k(pDescriptor, pMatrix, pFullRange);
+  const int most = k.most;
+  const float lumaZero = k.lumaZero, lumaSpan = k.lumaSpan, chromaMiddle = k.chromaMiddle;
+  const float wr = k.wr, wg = k.wg, wb = k.wb, toCb = k.toCb, toCr = k.toCr;
   const int across = 1 << pDescriptor->log2_chroma_w;
   const int down = 1 << pDescriptor->log2_chroma_h;  // at most 4
   const size_t rowBytes = static_cast<size_t>(width) * 4;
@@ -241,6 +253,66 @@ void Blend(AVFrame* pFrame, const AVPixFmtDescriptor* pDescriptor, const LayerRo
   }
 }
 
+// A resampled edge may ring past what a drawing can be: no more shows
+// through than the drawn red leaves of white, as over white.
+inline float Through(uint8_t pShows, uint8_t pRed) {
+  return static_cast<float>(std::min(int(pShows), 255 - int(pRed))) * (1.0f / 255.0f);
+}
+
+// The same from planes already at the sizes of the picture's planes, so that
+// nothing is summed over blocks of pixels.
+template <class tSample>
+void BlendPlanes(AVFrame* pFrame, const AVPixFmtDescriptor* pDescriptor, const LayerPlanes& pLayer,
+                 int pMatrix, bool pFullRange) {
+  const SampleScale k(pDescriptor, pMatrix, pFullRange);
+  // Each drawn row of a set of planes, with the picture's rows it goes into.
+  auto eachRow = [&](const LayerPlanes::Set& pSet, int pFirstPlane, int pPlanes, auto pBlendRow) {
+    for (int y = 0; y < pSet.height; ++y) {
+      const size_t row = static_cast<size_t>(pLayer.bottomUp ? pSet.height - 1 - y : y);
+      if (!pSet.rowsDrawn[row]) continue;
+      const size_t at = row * static_cast<size_t>(pSet.width);
+      tSample* samples[2] = {nullptr, nullptr};
+      for (int i = 0; i < pPlanes; ++i) {
+        samples[i] = reinterpret_cast<tSample*>(pFrame->data[pFirstPlane + i] +
+                                                static_cast<ptrdiff_t>(y) *
+                                                    pFrame->linesize[pFirstPlane + i]);
+      }
+      pBlendRow(pSet.red + at, pSet.green + at, pSet.blue + at, pSet.through + at, samples);
+    }
+  };
+  eachRow(pLayer.luma, 0, 1,
+          [&](const uint8_t* __restrict red, const uint8_t* __restrict green,
+              const uint8_t* __restrict blue, const uint8_t* __restrict shows, tSample** pRows) {
+            // Locals, which stores of bytes cannot be taken to change.
+            const float wr = k.wr, wg = k.wg, wb = k.wb, zero = k.lumaZero, span = k.lumaSpan;
+            const int most = k.most, width = pLayer.luma.width;
+            tSample* __restrict luma = pRows[0];
+            for (int x = 0; x < width; ++x) {
+              const float through = Through(shows[x], red[x]);
+              const float drawnLuma = wr * red[x] + wg * green[x] + wb * blue[x];
+              luma[x] = Rounded<tSample>(
+                  through * luma[x] + (1.0f - through) * zero + drawnLuma * span, most);
+            }
+          });
+  eachRow(pLayer.chroma, 1, 2,
+          [&](const uint8_t* __restrict red, const uint8_t* __restrict green,
+              const uint8_t* __restrict blue, const uint8_t* __restrict shows, tSample** pRows) {
+            const float wr = k.wr, wg = k.wg, wb = k.wb, middle = k.chromaMiddle;
+            const float toCb = k.toCb, toCr = k.toCr;
+            const int most = k.most, width = pLayer.chroma.width;
+            tSample* __restrict cb = pRows[0];
+            tSample* __restrict cr = pRows[1];
+            for (int x = 0; x < width; ++x) {
+              const float shown = Through(shows[x], red[x]);
+              const float r = red[x], g = green[x], b = blue[x];
+              const float drawnLuma = wr * r + wg * g + wb * b;
+              const float rest = (1.0f - shown) * middle;
+              cb[x] = Rounded<tSample>(shown * cb[x] + rest + (b - drawnLuma) * toCb, most);
+              cr[x] = Rounded<tSample>(shown * cr[x] + rest + (r - drawnLuma) * toCr, most);
+            }
+          });
+}
+
 // The blend is most of the writer's own time: built also for AVX2, taken
 // where the processor has it.
 // Clang takes no other attribute with target_clones, so it builds one variant.
@@ -263,6 +335,31 @@ VEXA_WIDE_VARIANTS void BlendWords(AVFrame* pFrame, const AVPixFmtDescriptor* pD
   Blend<uint16_t>(pFrame, pDescriptor, pLayer, pMatrix, pFullRange);
 }
 
+VEXA_WIDE_VARIANTS void BlendPlanesBytes(AVFrame* pFrame, const AVPixFmtDescriptor* pDescriptor,
+                                         const LayerPlanes& pLayer, int pMatrix, bool pFullRange) {
+  BlendPlanes<uint8_t>(pFrame, pDescriptor, pLayer, pMatrix, pFullRange);
+}
+
+VEXA_WIDE_VARIANTS void BlendPlanesWords(AVFrame* pFrame, const AVPixFmtDescriptor* pDescriptor,
+                                         const LayerPlanes& pLayer, int pMatrix, bool pFullRange) {
+  BlendPlanes<uint16_t>(pFrame, pDescriptor, pLayer, pMatrix, pFullRange);
+}
+
+// The picture's format, where the blend can take it.
+const AVPixFmtDescriptor* Blendable(const AVFrame* pFrame) {
+  const AVPixFmtDescriptor* descriptor =
+      av_pix_fmt_desc_get(static_cast<AVPixelFormat>(pFrame->format));
+  if (!descriptor ||
+      (descriptor->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_BE |
+                            AV_PIX_FMT_FLAG_BITSTREAM)) ||
+      !(descriptor->flags & AV_PIX_FMT_FLAG_PLANAR) || descriptor->nb_components < 3 ||
+      descriptor->comp[0].depth < 8 || descriptor->comp[0].depth > 16 ||
+      descriptor->comp[1].plane != 1 || descriptor->comp[2].plane != 2) {
+    return nullptr;
+  }
+  return descriptor;
+}
+
 }  // namespace
 
 bool LayerRowDrawn(const uint8_t* pOverBlack, const uint8_t* pOverWhite, int pWidth) {
@@ -283,20 +380,27 @@ bool LayerRowDrawn(const uint8_t* pOverBlack, const uint8_t* pOverWhite, int pWi
 }
 
 bool BlendLayer(AVFrame* pFrame, const LayerRows& pLayer, int pMatrix, bool pFullRange) {
-  const AVPixFmtDescriptor* descriptor =
-      av_pix_fmt_desc_get(static_cast<AVPixelFormat>(pFrame->format));
-  if (!descriptor ||
-      (descriptor->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_BE |
-                            AV_PIX_FMT_FLAG_BITSTREAM)) ||
-      !(descriptor->flags & AV_PIX_FMT_FLAG_PLANAR) || descriptor->nb_components < 3 ||
-      descriptor->comp[0].depth < 8 || descriptor->comp[0].depth > 16 ||
-      descriptor->comp[1].plane != 1 || descriptor->comp[2].plane != 2) {
-    return false;
-  }
+  const AVPixFmtDescriptor* descriptor = Blendable(pFrame);
+  if (!descriptor) return false;
   if (descriptor->comp[0].depth == 8) {
     BlendBytes(pFrame, descriptor, pLayer, pMatrix, pFullRange);
   } else {
     BlendWords(pFrame, descriptor, pLayer, pMatrix, pFullRange);
+  }
+  return true;
+}
+
+bool BlendLayerPlanes(AVFrame* pFrame, const LayerPlanes& pLayer, int pMatrix, bool pFullRange) {
+  const AVPixFmtDescriptor* descriptor = Blendable(pFrame);
+  if (!descriptor || pLayer.luma.width != pFrame->width || pLayer.luma.height != pFrame->height ||
+      pLayer.chroma.width != AV_CEIL_RSHIFT(pFrame->width, descriptor->log2_chroma_w) ||
+      pLayer.chroma.height != AV_CEIL_RSHIFT(pFrame->height, descriptor->log2_chroma_h)) {
+    return false;
+  }
+  if (descriptor->comp[0].depth == 8) {
+    BlendPlanesBytes(pFrame, descriptor, pLayer, pMatrix, pFullRange);
+  } else {
+    BlendPlanesWords(pFrame, descriptor, pLayer, pMatrix, pFullRange);
   }
   return true;
 }

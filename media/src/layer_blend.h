@@ -36,4 +36,25 @@ bool LayerRowDrawn(const uint8_t* pOverBlack, const uint8_t* pOverWhite, int pWi
 // blend into.
 bool BlendLayer(AVFrame* pFrame, const LayerRows& pLayer, int pMatrix, bool pFullRange);
 
+// A layer drawn at another size, resampled a plane at a time to the planes of
+// the picture it goes into (LayerResampler::ResampleToPlanes): the drawn
+// colour over black and what shows through, 0 to 255, at luma's size and at
+// chroma's, rows packed.
+struct LayerPlanes {
+  struct Set {
+    int width = 0, height = 0;
+    const uint8_t* red = nullptr;
+    const uint8_t* green = nullptr;
+    const uint8_t* blue = nullptr;
+    const uint8_t* through = nullptr;
+    const uint8_t* rowsDrawn = nullptr;  // per row in memory; the others hold nothing
+  };
+  Set luma, chroma;
+  bool bottomUp = false;  // the first row in memory is the picture's bottom
+};
+
+// As BlendLayer, from planes the size of pFrame's. False for a format it
+// cannot blend into, or planes of other sizes.
+bool BlendLayerPlanes(AVFrame* pFrame, const LayerPlanes& pLayer, int pMatrix, bool pFullRange);
+
 }  // namespace media

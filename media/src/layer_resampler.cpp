@@ -13,12 +13,26 @@ extern "C" {
 namespace media {
 namespace {
 
-// Band heights a layer's conversions are kept for; the layer's drawing rarely
-// moves, so few are met.
-constexpr size_t kMostScalers = 8;
+// Conversions kept; the layer's drawing rarely moves, so few band heights are
+// met.
+constexpr size_t kMostScalers = 16;
 // Source rows each side of a drawn row that the filter may reach, at a scale
 // of one; more where the layer is made smaller.
 constexpr int kReach = 3;
+
+// A pixel of the layer taken apart: its colour over black and what shows
+// through (white minus black in red). A row not read back holds nothing:
+// black, and all of the background through.
+struct Pixel {
+  int red, green, blue, through;
+};
+inline Pixel Take(const uint8_t* pBlack, const uint8_t* pWhite, size_t pAt) {
+  uint32_t black = 0;  // a pixel as one word, copied: no cast across types
+  std::memcpy(&black, pBlack + 4 * pAt, 4);
+  const int red = black & 0xff;
+  return {red, static_cast<int>((black >> 8) & 0xff), static_cast<int>((black >> 16) & 0xff),
+          std::max(int(pWhite[pAt]) - red, 0)};
+}
 
 }  // namespace
 
@@ -26,8 +40,18 @@ LayerResampler::~LayerResampler() {
   for (auto& scaler : mScalers) sws_freeContext(scaler.second);
 }
 
+bool LayerResampler::Fit(int pWidth, int pHeight) {
+  if (pWidth <= 0 || pHeight <= 0) return false;
+  if (mSizes[0] != pWidth || mSizes[1] != pHeight || mScalers.size() > kMostScalers) {
+    for (auto& scaler : mScalers) sws_freeContext(scaler.second);
+    mScalers.clear();
+    mSizes[0] = pWidth, mSizes[1] = pHeight;
+  }
+  return true;
+}
+
 SwsContext* LayerResampler::Scaler(int pWidth, int pHeight, int pToWidth, int pToHeight) {
-  SwsContext*& scaler = mScalers[pHeight];
+  SwsContext*& scaler = mScalers[{pHeight, pToWidth, pToHeight}];
   if (!scaler) {
     // One colour channel at a time: swscale resamples single planes several
     // times faster than packed RGBA.
@@ -38,113 +62,182 @@ SwsContext* LayerResampler::Scaler(int pWidth, int pHeight, int pToWidth, int pT
   return scaler;
 }
 
-bool LayerResampler::Resample(std::vector<uint8_t>* pOverBlack, std::vector<uint8_t>* pOverWhite,
-                              std::vector<uint8_t>* pRowsDrawn, int pWidth, int pHeight,
-                              int pToWidth, int pToHeight) {
-  const size_t size = static_cast<size_t>(pWidth) * pHeight * 4;
-  if (pWidth <= 0 || pHeight <= 0 || pToWidth <= 0 || pToHeight <= 0 || pOverBlack->size() < size ||
-      pOverWhite->size() < size / 4 ||
-      (!pRowsDrawn->empty() && pRowsDrawn->size() != static_cast<size_t>(pHeight))) {
-    return false;
-  }
-  const int sizes[4] = {pWidth, pHeight, pToWidth, pToHeight};
-  if (!std::equal(sizes, sizes + 4, mSizes) || mScalers.size() > kMostScalers) {
-    for (auto& scaler : mScalers) sws_freeContext(scaler.second);
-    mScalers.clear();
-    std::copy(sizes, sizes + 4, mSizes);
-  }
+std::vector<LayerResampler::Band> LayerResampler::Bands(const std::vector<uint8_t>& pDrawn,
+                                                        int pHeight, int pToHeight) const {
   // Bands start and end on rows that fall on whole rows of the result (every
   // q-th source row, p result rows apart), so each is resampled exactly as the
   // whole layer would be; the filter's reach around the drawn rows is empty.
   const int common = std::gcd(pHeight, pToHeight);
   const int q = pHeight / common, p = pToHeight / common;
   const int reach = kReach * std::max(1, (q + p - 1) / p) + 1;
-  const size_t row = static_cast<size_t>(pWidth) * 4, toRow = static_cast<size_t>(pToWidth) * 4;
-  mBlack.resize(toRow * pToHeight);
-  mWhite.resize(toRow / 4 * pToHeight);
-  std::vector<uint8_t>& held = *pRowsDrawn;
-  auto drawn = [&](int pY) {
-    return (held.empty() || held[static_cast<size_t>(pY)]) &&
-           LayerRowDrawn(pOverBlack->data() + pY * row, pOverWhite->data() + pY * row / 4, pWidth);
-  };
-  mRowsDrawn.assign(static_cast<size_t>(pToHeight), 0);
+  std::vector<Band> bands;
   int y = 0;
   while (y < pHeight) {
-    if (!drawn(y)) {
+    if (!pDrawn[static_cast<size_t>(y)]) {
       ++y;
       continue;
     }
     // A run of drawn rows, and empty ones no further apart than twice the reach.
     int last = y, next = y + 1;
     while (next < pHeight && next - last <= 2 * reach) {
-      if (drawn(next)) last = next;
+      if (pDrawn[static_cast<size_t>(next)]) last = next;
       ++next;
     }
     const int first = std::max(0, y - reach) / q * q;
     const int end = std::min(pHeight, (last + 1 + reach + q - 1) / q * q);
-    const int bandHeight = end - first;
-    const int toFirst = first / q * p, toHeight = bandHeight / q * p;
-    // Rows the filter reaches that hold nothing are made clear first.
-    for (int band = first; band < end && !held.empty(); ++band) {
-      if (held[static_cast<size_t>(band)]) continue;
-      std::memset(pOverBlack->data() + band * row, 0, row);
-      std::memset(pOverWhite->data() + band * row / 4, 255, row / 4);
-      held[static_cast<size_t>(band)] = 1;
-    }
-    std::fill_n(mRowsDrawn.begin() + toFirst, toHeight, 1);
-    SwsContext* scaler = Scaler(pWidth, bandHeight, pToWidth, toHeight);
-    if (!scaler) return false;
-    const size_t pixels = static_cast<size_t>(pWidth) * bandHeight;
-    const size_t toPixels = static_cast<size_t>(pToWidth) * toHeight;
-    mPlanes.resize(4 * pixels);
-    mToPlanes.resize(4 * toPixels);
-    // The colour over black, and what shows through (white minus black): the
-    // blend needs no more, and the white layer is that sum again. Resampling
-    // is linear, so this resamples the same thing in four planes, not six.
-    {
-      const uint8_t* __restrict black = pOverBlack->data() + first * row;
-      const uint8_t* __restrict white = pOverWhite->data() + first * row / 4;
-      uint8_t* __restrict red = mPlanes.data();
-      uint8_t* __restrict green = red + pixels;
-      uint8_t* __restrict blue = green + pixels;
-      uint8_t* __restrict through = blue + pixels;
-      for (size_t i = 0; i < pixels; ++i) {
-        uint32_t b = 0;  // a pixel as one word, copied: no cast across types
-        std::memcpy(&b, black + 4 * i, 4);
-        const int bR = b & 0xff, bG = (b >> 8) & 0xff, bB = (b >> 16) & 0xff;
-        red[i] = static_cast<uint8_t>(bR);
-        green[i] = static_cast<uint8_t>(bG);
-        blue[i] = static_cast<uint8_t>(bB);
-        through[i] = static_cast<uint8_t>(std::max(int(white[i]) - bR, 0));
-      }
-    }
-    for (int plane = 0; plane < 4; ++plane) {
-      const uint8_t* in[4] = {mPlanes.data() + plane * pixels, nullptr, nullptr, nullptr};
-      const int inStride[4] = {pWidth, 0, 0, 0};
-      uint8_t* out[4] = {mToPlanes.data() + plane * toPixels, nullptr, nullptr, nullptr};
-      const int outStride[4] = {pToWidth, 0, 0, 0};
-      if (sws_scale(scaler, in, inStride, 0, bandHeight, out, outStride) != toHeight) return false;
-    }
-    {
-      // Alpha as the viewer's buffer over black holds it: cleared to 0.
-      uint8_t* __restrict black = mBlack.data() + toFirst * toRow;
-      uint8_t* __restrict white = mWhite.data() + toFirst * toRow / 4;
-      const uint8_t* __restrict red = mToPlanes.data();
-      const uint8_t* __restrict green = red + toPixels;
-      const uint8_t* __restrict blue = green + toPixels;
-      const uint8_t* __restrict through = blue + toPixels;
-      for (size_t i = 0; i < toPixels; ++i) {
-        const uint32_t r = red[i], g = green[i], b = blue[i], t = through[i];
-        const uint32_t overBlack = r | g << 8 | b << 16;
-        std::memcpy(black + 4 * i, &overBlack, 4);
-        white[i] = static_cast<uint8_t>(std::min(r + t, 255u));
-      }
-    }
+    bands.push_back({first, end, first / q * p, (end - first) / q * p});
     y = end;
+  }
+  return bands;
+}
+
+bool LayerResampler::ScaleBands(const std::vector<Band>& pBands, const uint8_t* pPlanes, int pCount,
+                                int pWidth, int pHeight, uint8_t* pTo, int pToWidth,
+                                int pToHeight) {
+  const size_t pixels = static_cast<size_t>(pWidth) * pHeight;
+  const size_t toPixels = static_cast<size_t>(pToWidth) * pToHeight;
+  for (const Band& band : pBands) {
+    const int bandHeight = band.end - band.first;
+    SwsContext* scaler = Scaler(pWidth, bandHeight, pToWidth, band.toHeight);
+    if (!scaler) return false;
+    for (int plane = 0; plane < pCount; ++plane) {
+      const uint8_t* in[4] = {pPlanes + plane * pixels + static_cast<size_t>(band.first) * pWidth,
+                              nullptr, nullptr, nullptr};
+      const int inStride[4] = {pWidth, 0, 0, 0};
+      uint8_t* out[4] = {pTo + plane * toPixels + static_cast<size_t>(band.toFirst) * pToWidth,
+                         nullptr, nullptr, nullptr};
+      const int outStride[4] = {pToWidth, 0, 0, 0};
+      if (sws_scale(scaler, in, inStride, 0, bandHeight, out, outStride) != band.toHeight) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+// The layer's rows drawn in (pHeld, where given, says which were read back
+// at all), and its colour over black and what shows through taken apart into
+// mPlanes over the rows of the bands they make for pToHeight rows.
+std::vector<LayerResampler::Band> LayerResampler::TakeApart(const uint8_t* pOverBlack,
+                                                            const uint8_t* pOverWhite,
+                                                            const uint8_t* pHeld, int pWidth,
+                                                            int pHeight, int pToHeight) {
+  const size_t row = static_cast<size_t>(pWidth) * 4;
+  auto holds = [&](int pY) { return !pHeld || pHeld[pY]; };
+  mDrawn.assign(static_cast<size_t>(pHeight), 0);
+  for (int y = 0; y < pHeight; ++y) {
+    mDrawn[static_cast<size_t>(y)] =
+        holds(y) && LayerRowDrawn(pOverBlack + y * row, pOverWhite + y * row / 4, pWidth);
+  }
+  std::vector<Band> bands = Bands(mDrawn, pHeight, pToHeight);
+  // The colour over black, and what shows through (white minus black): the
+  // blend needs no more, and the white layer is that sum again. Resampling
+  // is linear, so this resamples the same thing in four planes, not six.
+  const size_t pixels = static_cast<size_t>(pWidth) * pHeight;
+  mPlanes.resize(4 * pixels);
+  uint8_t* __restrict red = mPlanes.data();
+  uint8_t* __restrict green = red + pixels;
+  uint8_t* __restrict blue = green + pixels;
+  uint8_t* __restrict through = blue + pixels;
+  for (const Band& band : bands) {
+    for (int y = band.first; y < band.end; ++y) {
+      const size_t at = static_cast<size_t>(y) * pWidth;
+      if (!holds(y)) {
+        // Rows the filter reaches that hold nothing are clear.
+        std::memset(red + at, 0, static_cast<size_t>(pWidth));
+        std::memset(green + at, 0, static_cast<size_t>(pWidth));
+        std::memset(blue + at, 0, static_cast<size_t>(pWidth));
+        std::memset(through + at, 255, static_cast<size_t>(pWidth));
+        continue;
+      }
+      for (size_t i = at; i < at + static_cast<size_t>(pWidth); ++i) {
+        const Pixel pixel = Take(pOverBlack, pOverWhite, i);
+        red[i] = static_cast<uint8_t>(pixel.red);
+        green[i] = static_cast<uint8_t>(pixel.green);
+        blue[i] = static_cast<uint8_t>(pixel.blue);
+        through[i] = static_cast<uint8_t>(pixel.through);
+      }
+    }
+  }
+  return bands;
+}
+
+bool LayerResampler::Resample(std::vector<uint8_t>* pOverBlack, std::vector<uint8_t>* pOverWhite,
+                              std::vector<uint8_t>* pRowsDrawn, int pWidth, int pHeight,
+                              int pToWidth, int pToHeight) {
+  const size_t size = static_cast<size_t>(std::max(pWidth, 0)) * std::max(pHeight, 0) * 4;
+  if (pToWidth <= 0 || pToHeight <= 0 || !Fit(pWidth, pHeight) || pOverBlack->size() < size ||
+      pOverWhite->size() < size / 4 ||
+      (!pRowsDrawn->empty() && pRowsDrawn->size() != static_cast<size_t>(pHeight))) {
+    return false;
+  }
+  const std::vector<Band> bands =
+      TakeApart(pOverBlack->data(), pOverWhite->data(),
+                pRowsDrawn->empty() ? nullptr : pRowsDrawn->data(), pWidth, pHeight, pToHeight);
+  const size_t toRow = static_cast<size_t>(pToWidth) * 4;
+  const size_t toPixels = static_cast<size_t>(pToWidth) * pToHeight;
+  mToPlanes.resize(4 * toPixels);
+  if (!ScaleBands(bands, mPlanes.data(), 4, pWidth, pHeight, mToPlanes.data(), pToWidth,
+                  pToHeight)) {
+    return false;
+  }
+  mBlack.resize(toRow * pToHeight);
+  mWhite.resize(toRow / 4 * pToHeight);
+  mRowsDrawn.assign(static_cast<size_t>(pToHeight), 0);
+  for (const Band& band : bands) {
+    std::fill_n(mRowsDrawn.begin() + band.toFirst, band.toHeight, 1);
+    // Alpha as the viewer's buffer over black holds it: cleared to 0.
+    uint8_t* __restrict black = mBlack.data();
+    uint8_t* __restrict white = mWhite.data();
+    const uint8_t* __restrict red = mToPlanes.data();
+    const uint8_t* __restrict green = red + toPixels;
+    const uint8_t* __restrict blue = green + toPixels;
+    const uint8_t* __restrict through = blue + toPixels;
+    const size_t from = static_cast<size_t>(band.toFirst) * pToWidth;
+    const size_t to = from + static_cast<size_t>(band.toHeight) * pToWidth;
+    for (size_t i = from; i < to; ++i) {
+      const uint32_t r = red[i], g = green[i], b = blue[i], t = through[i];
+      const uint32_t overBlack = r | g << 8 | b << 16;
+      std::memcpy(black + 4 * i, &overBlack, 4);
+      white[i] = static_cast<uint8_t>(std::min(r + t, 255u));
+    }
   }
   pOverBlack->swap(mBlack);
   pOverWhite->swap(mWhite);
   pRowsDrawn->swap(mRowsDrawn);
+  return true;
+}
+
+bool LayerResampler::ResampleToPlanes(const uint8_t* pOverBlack, const uint8_t* pOverWhite,
+                                      const uint8_t* pRowsDrawn, int pWidth, int pHeight,
+                                      int pToWidth, int pToHeight, LayerPlanes* pPlanes) {
+  if (pToWidth <= 0 || pToHeight <= 0 || !Fit(pWidth, pHeight)) return false;
+  const std::vector<Band> bands =
+      TakeApart(pOverBlack, pOverWhite, pRowsDrawn, pWidth, pHeight, pToHeight);
+  // The rows drawn in are chroma's as they are.
+  const size_t pixels = static_cast<size_t>(pWidth) * pHeight;
+  uint8_t* planes = mPlanes.data();
+  const size_t toPixels = static_cast<size_t>(pToWidth) * pToHeight;
+  mToPlanes.resize(4 * toPixels);
+  if (!ScaleBands(bands, mPlanes.data(), 4, pWidth, pHeight, mToPlanes.data(), pToWidth,
+                  pToHeight)) {
+    return false;
+  }
+  mLumaRowsDrawn.assign(static_cast<size_t>(pToHeight), 0);
+  for (const Band& band : bands) {
+    std::fill_n(mLumaRowsDrawn.begin() + band.toFirst, band.toHeight, 1);
+  }
+  uint8_t* to = mToPlanes.data();
+  pPlanes->luma = {pToWidth,
+                   pToHeight,
+                   to,
+                   to + toPixels,
+                   to + 2 * toPixels,
+                   to + 3 * toPixels,
+                   mLumaRowsDrawn.data()};
+  pPlanes->chroma = {
+      pWidth,       pHeight, planes, planes + pixels, planes + 2 * pixels, planes + 3 * pixels,
+      mDrawn.data()};
   return true;
 }
 

@@ -1,4 +1,5 @@
 #include <media/cpu_time.h>
+#include <media/layer_resampler.h>
 #include <media/movie_writer.h>
 
 #include "audio_output.h"
@@ -174,6 +175,15 @@ struct MovieWriter::Impl {
   int64_t endPts = 0;    // where the last frame ends, in the movie
   double audioStartSeconds = 0.0;
   double blendSeconds = 0.0;
+  double resampleSeconds = 0.0;
+  // A layer drawn at another size than the movie's, resampled to it.
+  LayerResampler resampler;
+  std::vector<uint8_t> layerBlack, layerWhite, layerRows;
+  bool CannotResample(int pWidth, int pHeight, std::string* pError) const {
+    *pError = path + ": cannot resample a " + std::to_string(pWidth) + "x" +
+              std::to_string(pHeight) + " layer to the movie's size";
+    return false;
+  }
   double encodeSeconds = 0.0;
   bool open = false;  // the file's header is written and it takes frames
   bool finished = false;
@@ -545,6 +555,7 @@ bool MovieWriter::Impl::Convert(const uint8_t* pRgba, int pStride, bool pBottomU
 
 const std::vector<std::string>& MovieWriter::Notes() const { return mImpl->notes; }
 double MovieWriter::BlendSeconds() const { return mImpl->blendSeconds; }
+double MovieWriter::ResampleSeconds() const { return mImpl->resampleSeconds; }
 double MovieWriter::EncodeSeconds() const { return mImpl->encodeSeconds; }
 
 void MovieWriter::TakeAudio(AudioPackets&& pPackets) { mImpl->audio.Take(std::move(pPackets)); }
@@ -561,8 +572,9 @@ bool MovieWriter::Write(const uint8_t* pRgba, int pStride, bool pBottomUp, long 
 }
 
 bool MovieWriter::WriteLayer(Picture& pFootage, const uint8_t* pOverBlack,
-                             const uint8_t* pOverWhite, const uint8_t* pRowsDrawn, bool pBottomUp,
-                             long long pPts, long long pDuration, std::string* pError) {
+                             const uint8_t* pOverWhite, int pLayerWidth, int pLayerHeight,
+                             const uint8_t* pRowsDrawn, bool pBottomUp, long long pPts,
+                             long long pDuration, std::string* pError) {
   Impl& impl = *mImpl;
   if (!impl.open || !impl.layer) {
     *pError = impl.path + (impl.open ? ": takes no layered frames" : ": the movie is closed");
@@ -606,14 +618,56 @@ bool MovieWriter::WriteLayer(Picture& pFootage, const uint8_t* pOverBlack,
     }
     target = impl.frame;
   }
-  LayerRows rows;
-  rows.overBlack = pOverBlack;
-  rows.overWhite = pOverWhite;
-  rows.bottomUp = pBottomUp;
-  rows.rowsDrawn = pRowsDrawn;
-  const bool blended = BlendLayer(target, rows, impl.encoder->colorspace,
-                                  impl.encoder->color_range == AVCOL_RANGE_JPEG);
-  impl.blendSeconds += ThreadCpuSeconds() - started;
+  const int matrix = impl.encoder->colorspace;
+  const bool fullRange = impl.encoder->color_range == AVCOL_RANGE_JPEG;
+  bool blended = false;
+  double resampling = 0.0;
+  const AVPixFmtDescriptor* format =
+      av_pix_fmt_desc_get(static_cast<AVPixelFormat>(target->format));
+  const bool resized = pLayerWidth != impl.width || pLayerHeight != impl.height;
+  if (resized && format && AV_CEIL_RSHIFT(impl.width, format->log2_chroma_w) == pLayerWidth &&
+      AV_CEIL_RSHIFT(impl.height, format->log2_chroma_h) == pLayerHeight) {
+    // Chroma the layer's own size (4:2:0 under a HUD laid out at half the
+    // lines, as at 2160): luma's planes resampled, chroma's taken as drawn.
+    LayerPlanes planes;
+    planes.bottomUp = pBottomUp;
+    const double resampleStarted = ThreadCpuSeconds();
+    const bool resampled =
+        impl.resampler.ResampleToPlanes(pOverBlack, pOverWhite, pRowsDrawn, pLayerWidth,
+                                        pLayerHeight, impl.width, impl.height, &planes);
+    resampling = ThreadCpuSeconds() - resampleStarted;
+    if (!resampled) return impl.CannotResample(pLayerWidth, pLayerHeight, pError);
+    blended = BlendLayerPlanes(target, planes, matrix, fullRange);
+  } else {
+    LayerRows rows;
+    rows.overBlack = pOverBlack;
+    rows.overWhite = pOverWhite;
+    rows.bottomUp = pBottomUp;
+    rows.rowsDrawn = pRowsDrawn;
+    if (resized) {
+      // Resampled whole to the picture's size, chroma then taken from it.
+      const size_t pixels = static_cast<size_t>(pLayerWidth) * pLayerHeight;
+      impl.layerBlack.assign(pOverBlack, pOverBlack + 4 * pixels);
+      impl.layerWhite.assign(pOverWhite, pOverWhite + pixels);
+      if (pRowsDrawn) {
+        impl.layerRows.assign(pRowsDrawn, pRowsDrawn + pLayerHeight);
+      } else {
+        impl.layerRows.clear();
+      }
+      const double resampleStarted = ThreadCpuSeconds();
+      const bool resampled =
+          impl.resampler.Resample(&impl.layerBlack, &impl.layerWhite, &impl.layerRows, pLayerWidth,
+                                  pLayerHeight, impl.width, impl.height);
+      resampling = ThreadCpuSeconds() - resampleStarted;
+      if (!resampled) return impl.CannotResample(pLayerWidth, pLayerHeight, pError);
+      rows.overBlack = impl.layerBlack.data();
+      rows.overWhite = impl.layerWhite.data();
+      rows.rowsDrawn = impl.layerRows.data();
+    }
+    blended = BlendLayer(target, rows, matrix, fullRange);
+  }
+  impl.resampleSeconds += resampling;
+  impl.blendSeconds += ThreadCpuSeconds() - started - resampling;
   if (!blended) {
     *pError = impl.path + ": cannot blend into " +
               av_get_pix_fmt_name(static_cast<AVPixelFormat>(target->format));

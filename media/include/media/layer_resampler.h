@@ -4,6 +4,7 @@
 // the rows the layer draws on, with the filter's reach around them, are
 // resampled; the rest of the layer is empty and is not even written.
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <vector>
@@ -11,6 +12,8 @@
 struct SwsContext;
 
 namespace media {
+
+struct LayerPlanes;
 
 class LayerResampler {
  public:
@@ -28,13 +31,38 @@ class LayerResampler {
                 std::vector<uint8_t>* pRowsDrawn, int pWidth, int pHeight, int pToWidth,
                 int pToHeight);
 
+  // The same layer (pRowsDrawn null: every row holds it) for a picture
+  // pToWidth x pToHeight whose chroma planes are the layer's own size (4:2:0
+  // with the HUD laid out at half the footage's lines): luma's planes
+  // resampled, chroma's the layer as drawn, for BlendLayerPlanes, with no
+  // packing in between. pPlanes points into this object until the next call.
+  // False when the sizes cannot be converted.
+  bool ResampleToPlanes(const uint8_t* pOverBlack, const uint8_t* pOverWhite,
+                        const uint8_t* pRowsDrawn, int pWidth, int pHeight, int pToWidth,
+                        int pToHeight, LayerPlanes* pPlanes);
+
  private:
+  // Rows [first, end) of the layer resampled together, and the rows of the
+  // result they make.
+  struct Band {
+    int first, end, toFirst, toHeight;
+  };
+  bool Fit(int pWidth, int pHeight);
+  std::vector<Band> TakeApart(const uint8_t* pOverBlack, const uint8_t* pOverWhite,
+                              const uint8_t* pHeld, int pWidth, int pHeight, int pToHeight);
+  std::vector<Band> Bands(const std::vector<uint8_t>& pDrawn, int pHeight, int pToHeight) const;
+  // pCount planes pWidth x pHeight, filled in every band's rows, resampled
+  // band by band into pCount planes pToWidth x pToHeight.
+  bool ScaleBands(const std::vector<Band>& pBands, const uint8_t* pPlanes, int pCount, int pWidth,
+                  int pHeight, uint8_t* pTo, int pToWidth, int pToHeight);
   SwsContext* Scaler(int pWidth, int pHeight, int pToWidth, int pToHeight);
 
-  std::map<int, SwsContext*> mScalers;  // by band height, for one pair of sizes
-  int mSizes[4] = {0, 0, 0, 0};
-  std::vector<uint8_t> mBlack, mWhite, mRowsDrawn;
-  std::vector<uint8_t> mPlanes, mToPlanes;  // a band's four planes, before and after
+  // By band height and result size, for one layer size.
+  std::map<std::array<int, 3>, SwsContext*> mScalers;
+  int mSizes[2] = {0, 0};
+  std::vector<uint8_t> mBlack, mWhite, mRowsDrawn;  // Resample's result
+  std::vector<uint8_t> mDrawn, mLumaRowsDrawn;      // per layer row, per result row
+  std::vector<uint8_t> mPlanes, mToPlanes;          // planes before and after
 };
 
 }  // namespace media

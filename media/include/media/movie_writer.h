@@ -88,19 +88,22 @@ class MovieWriter {
   void TakeAudio(AudioPackets&& pPackets);
   // A frame of footage with a drawn layer blended into its own samples
   // (MovieOptions::layerFormat): the layer as OffscreenViewer's layer mode
-  // reads it, over black (width x height RGBA) and over white (width x height
-  // bytes of red), rows packed. The picture is converted to the movie's pixel format where it
+  // reads it, over black (pLayerWidth x pLayerHeight RGBA) and over white (as
+  // many bytes of red), rows packed; a layer of another size than the movie's
+  // is resampled to it (bicubic). The picture is converted to the movie's pixel format where it
   // differs (never through RGB), then the layer is blended in; whatever the
   // layer leaves uncovered keeps the picture's samples. The picture's buffer
   // may be written to. pRowsDrawn, where given, says per row in memory
   // whether the layer holds it at all; a row it does not is left alone.
   bool WriteLayer(Picture& pFootage, const uint8_t* pOverBlack, const uint8_t* pOverWhite,
-                  const uint8_t* pRowsDrawn, bool pBottomUp, long long pPts, long long pDuration,
-                  std::string* pError);
+                  int pLayerWidth, int pLayerHeight, const uint8_t* pRowsDrawn, bool pBottomUp,
+                  long long pPts, long long pDuration, std::string* pError);
   // CPU seconds the calling thread spent so far putting the layer into
   // pictures (converting and blending) and handing frames to the encoder and
   // the muxer (the encoder's own threads not counted).
   double BlendSeconds() const;
+  // CPU seconds of the above spent resampling layers (not in BlendSeconds).
+  double ResampleSeconds() const;
   double EncodeSeconds() const;
   // Flushes the encoder, writes the rest of the audio, closes the file and
   // renames it into place.
