@@ -5,6 +5,7 @@
 // resampled; the rest of the layer is empty and is not even written.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <vector>
@@ -55,14 +56,24 @@ class LayerResampler {
   // band by band into pCount planes pToWidth x pToHeight.
   bool ScaleBands(const std::vector<Band>& pBands, const uint8_t* pPlanes, int pCount, int pWidth,
                   int pHeight, uint8_t* pTo, int pToWidth, int pToHeight);
+  // Columns [pFirstColumn, +pColumns) of rows [pFirstRow, +pRows) of each
+  // plane resampled to pToColumns x pToRows at pTo, planes pToPlane apart.
+  bool ScalePart(const uint8_t* pPlanes, int pCount, int pFirstColumn, int pColumns, int pFirstRow,
+                 int pRows, int pToColumns, int pToRows, uint8_t* pTo, int pToStride,
+                 std::size_t pToPlane);
   SwsContext* Scaler(int pWidth, int pHeight, int pToWidth, int pToHeight);
 
-  // By band height and result size, for one layer size.
-  std::map<std::array<int, 3>, SwsContext*> mScalers;
+  // By the part's size and its result's, for one layer size.
+  std::map<std::array<int, 4>, SwsContext*> mScalers;
   int mSizes[2] = {0, 0};
   std::vector<uint8_t> mBlack, mWhite, mRowsDrawn;  // Resample's result
   std::vector<uint8_t> mDrawn, mLumaRowsDrawn;      // per layer row, per result row
   std::vector<uint8_t> mPlanes, mToPlanes;          // planes before and after
+  // Per band: which columns differ from the one before, and how many up to
+  // each; the column a flat run repeats, resampled, and what it was made from.
+  std::vector<uint8_t> mChanges;
+  std::vector<int> mChangesUpTo;
+  std::vector<uint8_t> mColumn, mProfileKey, mProfile, mRun;
 };
 
 }  // namespace media
