@@ -1,11 +1,13 @@
 // Costs of the HUD on the offscreen viewer at 1920 x 1080: frames with the
 // HUD in several states against a frame that only clears, the event handler,
-// a binding, and an element's creation and destruction.
+// a binding, an element's creation and destruction, and the HUD's layer
+// resampled for a 3840 x 2160 movie.
 
 #include <benchmark/benchmark.h>
 #include <fbhost/offscreen_viewer.h>
 #include <fbhost/scene.h>
 #include <fbsdk/runtime.h>
+#include <media/layer_resampler.h>
 #include <unistd.h>
 
 #include <QtGlobal>
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "element/vexa_hud_element.h"
+#include "layer_blend.h"
 
 namespace {
 long gAllocations = 0;
@@ -254,6 +257,32 @@ void BM_CreateAndDestroy(benchmark::State& pState) {
   for (auto _ : pState) lStage.scene.DeleteElement(lStage.AddHud(false));
 }
 
+// The default HUD's layer as a 2160-line movie takes it: drawn at 1080 lines
+// and resampled to the picture's planes.
+void BM_LayerResampledTo2160(benchmark::State& pState) {
+  Stage lStage;
+  lStage.AddHud(false);
+  fbhost::OffscreenViewer& lViewer = Viewer();
+  std::vector<unsigned char> lBlack(size_t{4} * kWidth * kHeight), lWhite(lBlack.size() / 4), lRows;
+  if (!lViewer.SetLayerMode(true)) {
+    pState.SkipWithError("no layer mode");
+    return;
+  }
+  lStage.Frame();
+  lViewer.ReadLayerBottomUp(lBlack.data(), lWhite.data(), &lRows);
+  lViewer.SetLayerMode(false);
+  media::LayerResampler lResampler;
+  media::LayerPlanes lPlanes;
+  for (auto _ : pState) {
+    if (!lResampler.ResampleToPlanes(lBlack.data(), lWhite.data(), lRows.data(), kWidth, kHeight,
+                                     2 * kWidth, 2 * kHeight, &lPlanes)) {
+      pState.SkipWithError("cannot resample");
+      break;
+    }
+    benchmark::DoNotOptimize(lPlanes.luma.red);
+  }
+}
+
 BENCHMARK(BM_ClearOnlyFrame)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HudDefaults)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HudEverything)->Unit(benchmark::kMillisecond);
@@ -264,6 +293,7 @@ BENCHMARK(BM_FirstFrameAfterSaving)->Unit(benchmark::kMillisecond)->Iterations(2
 BENCHMARK(BM_RenderingPipelineHandler)->Unit(benchmark::kNanosecond);
 BENCHMARK(BM_Binding)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CreateAndDestroy)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LayerResampledTo2160)->Unit(benchmark::kMillisecond);
 
 // The usual table, then each frame's time against the clear-only frame.
 class RatioReporter : public benchmark::ConsoleReporter {
