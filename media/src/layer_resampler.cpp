@@ -95,17 +95,14 @@ std::vector<LayerResampler::Band> LayerResampler::Bands(const std::vector<uint8_
   return bands;
 }
 
-bool LayerResampler::ScalePart(const uint8_t* pPlanes, int pCount, int pFirstColumn, int pColumns,
-                               int pFirstRow, int pRows, int pToColumns, int pToRows, uint8_t* pTo,
+bool LayerResampler::ScalePart(const uint8_t* pFrom, int pStride, size_t pPlane, int pCount,
+                               int pColumns, int pRows, int pToColumns, int pToRows, uint8_t* pTo,
                                int pToStride, size_t pToPlane) {
   SwsContext* scaler = Scaler(pColumns, pRows, pToColumns, pToRows);
   if (!scaler) return false;
-  const size_t pixels = static_cast<size_t>(mSizes[0]) * mSizes[1];
   for (int plane = 0; plane < pCount; ++plane) {
-    const uint8_t* in[4] = {
-        pPlanes + plane * pixels + static_cast<size_t>(pFirstRow) * mSizes[0] + pFirstColumn,
-        nullptr, nullptr, nullptr};
-    const int inStride[4] = {mSizes[0], 0, 0, 0};
+    const uint8_t* in[4] = {pFrom + plane * pPlane, nullptr, nullptr, nullptr};
+    const int inStride[4] = {pStride, 0, 0, 0};
     uint8_t* out[4] = {pTo + plane * pToPlane, nullptr, nullptr, nullptr};
     const int outStride[4] = {pToStride, 0, 0, 0};
     if (sws_scale(scaler, in, inStride, 0, pRows, out, outStride) != pToRows) return false;
@@ -130,9 +127,10 @@ bool LayerResampler::ScaleBands(const std::vector<Band>& pBands, const uint8_t* 
   for (const Band& band : pBands) {
     const int bandHeight = band.end - band.first;
     uint8_t* to = pTo + static_cast<size_t>(band.toFirst) * pToWidth;
+    const uint8_t* from = pPlanes + static_cast<size_t>(band.first) * pWidth;
     if (!byRuns) {
-      if (!ScalePart(pPlanes, pCount, 0, pWidth, band.first, bandHeight, pToWidth, band.toHeight,
-                     to, pToWidth, toPixels)) {
+      if (!ScalePart(from, pWidth, pixels, pCount, pWidth, bandHeight, pToWidth, band.toHeight, to,
+                     pToWidth, toPixels)) {
         return false;
       }
       continue;
@@ -166,21 +164,26 @@ bool LayerResampler::ScaleBands(const std::vector<Band>& pBands, const uint8_t* 
       const int toStart = start / q * p, toColumns = (end - start) / q * p;
       if (isFlat) {
         // Every column of the run comes out as one column would: resampled
-        // once (a tile of it, as wide as the filter needs), then repeated;
-        // runs whose column is the same as the last's repeat that one.
+        // once (from a tile of copies of it, as wide as the filter needs;
+        // the run may be the layer's last few columns), then repeated; runs
+        // whose column is the same as the last's repeat that one.
         mColumn.resize(static_cast<size_t>(pCount) * bandHeight);
         for (int plane = 0; plane < pCount; ++plane) {
           for (int y = 0; y < bandHeight; ++y) {
             mColumn[static_cast<size_t>(plane) * bandHeight + y] =
-                pPlanes[plane * pixels + static_cast<size_t>(band.first + y) * pWidth + start];
+                from[plane * pixels + static_cast<size_t>(y) * pWidth + start];
           }
         }
         const int toTile = tile / q * p;
         const size_t toTilePlane = static_cast<size_t>(toTile) * band.toHeight;
         if (mColumn != mProfileKey) {
+          mStrip.resize(mColumn.size() * tile);
+          for (size_t row = 0; row < mColumn.size(); ++row) {
+            std::memset(mStrip.data() + row * tile, mColumn[row], static_cast<size_t>(tile));
+          }
           mProfile.resize(pCount * toTilePlane);
-          if (!ScalePart(pPlanes, pCount, start, tile, band.first, bandHeight, toTile,
-                         band.toHeight, mProfile.data(), toTile, toTilePlane)) {
+          if (!ScalePart(mStrip.data(), tile, static_cast<size_t>(tile) * bandHeight, pCount, tile,
+                         bandHeight, toTile, band.toHeight, mProfile.data(), toTile, toTilePlane)) {
             return false;
           }
           mProfileKey = mColumn;
@@ -198,7 +201,7 @@ bool LayerResampler::ScaleBands(const std::vector<Band>& pBands, const uint8_t* 
         // columns past a picture's edge.
         const size_t runPlane = static_cast<size_t>(toColumns) * band.toHeight;
         mRun.resize(pCount * runPlane);
-        if (!ScalePart(pPlanes, pCount, start, end - start, band.first, bandHeight, toColumns,
+        if (!ScalePart(from + start, pWidth, pixels, pCount, end - start, bandHeight, toColumns,
                        band.toHeight, mRun.data(), toColumns, runPlane)) {
           return false;
         }

@@ -72,15 +72,17 @@ TEST(LayerResamplerTest, ResamplingByPartsGivesWhatTheWholeLayerGives) {
   struct Case {
     int width, height, toWidth, toHeight, most;
   };
-  // Twice the size (columns in runs), and a ratio whose step is not exact in
-  // swscale's fixed point (whole rows only).
-  for (const Case& c : {Case{1920, 1080, 3840, 2160, 0}, Case{1280, 720, 1920, 1080, 2}}) {
+  // Twice the size (columns in runs; the narrower one ends in part of a run),
+  // and a ratio whose step is not exact in swscale's fixed point (whole rows
+  // only).
+  for (const Case& c : {Case{1920, 1080, 3840, 2160, 0}, Case{1000, 562, 2000, 1124, 0},
+                        Case{1280, 720, 1920, 1080, 2}}) {
     SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
     std::mt19937 random(7);
     Planes layer(c.width, c.height);
     // A mask band, darker to the right of a glyph, with text in both halves
-    // and at both edges; a red band whose glyph touches the left edge; a
-    // lone line of one row.
+    // and at both edges; a red band with glyphs at its left edge and a little
+    // short of its right; a lone line of one row.
     const int half = c.width / 2;
     layer.Fill(0, 0, half, 130, {0, 0, 0, 77});
     layer.Fill(half, 0, c.width - half, 130, {0, 0, 0, 40});
@@ -88,13 +90,16 @@ TEST(LayerResamplerTest, ResamplingByPartsGivesWhatTheWholeLayerGives) {
     layer.Speckle(half - 6, 20, 12, 100, &random);
     layer.Speckle(half + 300, 40, 160, 50, &random);
     // A glyph from and to columns where parts of the layer might meet.
-    layer.Fill(1024, 20, 1, 90, {255, 255, 255, 0});
-    layer.Fill(1087, 20, 1, 90, {255, 255, 255, 0});
-    layer.Speckle(1025, 20, 62, 90, &random);
+    layer.Fill(512, 20, 1, 90, {255, 255, 255, 0});
+    layer.Fill(575, 20, 1, 90, {255, 255, 255, 0});
+    layer.Speckle(513, 20, 62, 90, &random);
     layer.Speckle(c.width - 20, 10, 20, 40, &random);
-    layer.Fill(0, 400, c.width, 40, {200, 30, 30, 0});
-    layer.Speckle(0, 410, 9, 20, &random);
-    layer.Fill(0, 600, c.width, 1, {255, 255, 255, 0});
+    // The red band is the layer's last rows, so that a part read past its
+    // end leaves the layer's planes.
+    layer.Fill(0, c.height - 40, c.width, 40, {200, 30, 30, 0});
+    layer.Speckle(0, c.height - 30, 9, 20, &random);
+    layer.Speckle(c.width - 40, c.height - 35, 20, 30, &random);
+    layer.Fill(0, c.height * 5 / 6, c.width, 1, {255, 255, 255, 0});
     std::vector<uint8_t> black, white;
     Pack(layer, &black, &white);
 

@@ -56,9 +56,9 @@ class LayerResampler {
   // band by band into pCount planes pToWidth x pToHeight.
   bool ScaleBands(const std::vector<Band>& pBands, const uint8_t* pPlanes, int pCount, int pWidth,
                   int pHeight, uint8_t* pTo, int pToWidth, int pToHeight);
-  // Columns [pFirstColumn, +pColumns) of rows [pFirstRow, +pRows) of each
-  // plane resampled to pToColumns x pToRows at pTo, planes pToPlane apart.
-  bool ScalePart(const uint8_t* pPlanes, int pCount, int pFirstColumn, int pColumns, int pFirstRow,
+  // pCount planes pPlane apart, pColumns x pRows from pFrom (rows pStride
+  // apart), resampled to pToColumns x pToRows at pTo, planes pToPlane apart.
+  bool ScalePart(const uint8_t* pFrom, int pStride, std::size_t pPlane, int pCount, int pColumns,
                  int pRows, int pToColumns, int pToRows, uint8_t* pTo, int pToStride,
                  std::size_t pToPlane);
   SwsContext* Scaler(int pWidth, int pHeight, int pToWidth, int pToHeight);
@@ -70,10 +70,11 @@ class LayerResampler {
   std::vector<uint8_t> mDrawn, mLumaRowsDrawn;      // per layer row, per result row
   std::vector<uint8_t> mPlanes, mToPlanes;          // planes before and after
   // Per band: which columns differ from the one before, and how many up to
-  // each; the column a flat run repeats, resampled, and what it was made from.
+  // each; the column a flat run repeats, made a tile wide, resampled, and
+  // what it was made from.
   std::vector<uint8_t> mChanges;
   std::vector<int> mChangesUpTo;
-  std::vector<uint8_t> mColumn, mProfileKey, mProfile, mRun;
+  std::vector<uint8_t> mColumn, mStrip, mProfileKey, mProfile, mRun;
 };
 
 }  // namespace media
