@@ -94,8 +94,8 @@ TEST(LayerResamplerTest, ResamplingByPartsGivesWhatTheWholeLayerGives) {
     layer.Fill(575, 20, 1, 90, {255, 255, 255, 0});
     layer.Speckle(513, 20, 62, 90, &random);
     layer.Speckle(c.width - 20, 10, 20, 40, &random);
-    // The red band is the layer's last rows, so that a part read past its
-    // end leaves the layer's planes.
+    // The red band is the layer's last rows: on the narrower layer its
+    // flat columns past the glyph are the last, partial tile of the last row.
     layer.Fill(0, c.height - 40, c.width, 40, {200, 30, 30, 0});
     layer.Speckle(0, c.height - 30, 9, 20, &random);
     layer.Speckle(c.width - 40, c.height - 35, 20, 30, &random);
