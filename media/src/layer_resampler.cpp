@@ -22,6 +22,8 @@ constexpr int kReach = 3;
 // Layer columns looked at together for runs of columns that are all alike
 // (a mask band's width beside its text): resampled once and repeated.
 constexpr int kTile = 32;
+// Bytes swscale's rows are aligned to, and may write past their width.
+constexpr int kSlack = 64;
 
 // A pixel of the layer taken apart: its colour over black and what shows
 // through (white minus black in red). A row not read back holds nothing:
@@ -57,10 +59,14 @@ SwsContext* LayerResampler::Scaler(int pWidth, int pHeight, int pToWidth, int pT
   SwsContext*& scaler = mScalers[{pWidth, pHeight, pToWidth, pToHeight}];
   if (!scaler) {
     // One colour channel at a time: swscale resamples single planes several
-    // times faster than packed RGBA. Its quicker rounding is a third faster
-    // again and at most one code off (a flat area stays exactly its value).
+    // times faster than packed RGBA. Made larger, the filter is four taps
+    // long, and swscale's quicker rounding is a third faster again and at
+    // most a code off (a flat area keeps its value exactly). Made much
+    // smaller, its long filters drift with it: 0 comes out 7.
+    const bool larger = pToWidth >= pWidth && pToHeight >= pHeight;
     scaler = sws_getContext(pWidth, pHeight, AV_PIX_FMT_GRAY8, pToWidth, pToHeight,
-                            AV_PIX_FMT_GRAY8, SWS_BICUBIC, nullptr, nullptr, nullptr);
+                            AV_PIX_FMT_GRAY8, larger ? SWS_BICUBIC : SWS_BICUBIC | SWS_ACCURATE_RND,
+                            nullptr, nullptr, nullptr);
   }
   return scaler;
 }
@@ -100,12 +106,21 @@ bool LayerResampler::ScalePart(const uint8_t* pFrom, int pStride, size_t pPlane,
                                int pToStride, size_t pToPlane) {
   SwsContext* scaler = Scaler(pColumns, pRows, pToColumns, pToRows);
   if (!scaler) return false;
+  // swscale writes its rows in whole vectors, past their width: into rows
+  // of its own, aligned and with room past the last, copied out exactly.
+  const int outStride = (pToColumns + kSlack - 1) / kSlack * kSlack;
+  mOut.resize(static_cast<size_t>(outStride) * pToRows + kSlack);
   for (int plane = 0; plane < pCount; ++plane) {
     const uint8_t* in[4] = {pFrom + plane * pPlane, nullptr, nullptr, nullptr};
-    const int inStride[4] = {pStride, 0, 0, 0};
-    uint8_t* out[4] = {pTo + plane * pToPlane, nullptr, nullptr, nullptr};
-    const int outStride[4] = {pToStride, 0, 0, 0};
-    if (sws_scale(scaler, in, inStride, 0, pRows, out, outStride) != pToRows) return false;
+    const int inStrides[4] = {pStride, 0, 0, 0};
+    uint8_t* out[4] = {mOut.data(), nullptr, nullptr, nullptr};
+    const int outStrides[4] = {outStride, 0, 0, 0};
+    if (sws_scale(scaler, in, inStrides, 0, pRows, out, outStrides) != pToRows) return false;
+    for (int y = 0; y < pToRows; ++y) {
+      std::memcpy(pTo + plane * pToPlane + static_cast<size_t>(y) * pToStride,
+                  mOut.data() + static_cast<size_t>(y) * outStride,
+                  static_cast<size_t>(pToColumns));
+    }
   }
   return true;
 }
@@ -199,18 +214,9 @@ bool LayerResampler::ScaleBands(const std::vector<Band>& pBands, const uint8_t* 
         // The run alone: beside it are flat tiles, whose columns within the
         // filter's reach are all its edge column, as swscale takes the
         // columns past a picture's edge.
-        const size_t runPlane = static_cast<size_t>(toColumns) * band.toHeight;
-        mRun.resize(pCount * runPlane);
         if (!ScalePart(from + start, pWidth, pixels, pCount, end - start, bandHeight, toColumns,
-                       band.toHeight, mRun.data(), toColumns, runPlane)) {
+                       band.toHeight, to + toStart, pToWidth, toPixels)) {
           return false;
-        }
-        for (int plane = 0; plane < pCount; ++plane) {
-          const uint8_t* run = mRun.data() + plane * runPlane;
-          for (int y = 0; y < band.toHeight; ++y) {
-            std::memcpy(to + plane * toPixels + static_cast<size_t>(y) * pToWidth + toStart,
-                        run + static_cast<size_t>(y) * toColumns, static_cast<size_t>(toColumns));
-          }
         }
       }
       start = end;

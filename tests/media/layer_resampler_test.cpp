@@ -1,8 +1,9 @@
 // The layer resampler works on parts of the layer: bands of drawn rows, and
 // within them runs of columns that are all alike, resampled once and repeated.
-// Whatever the parts, the result must be what swscale makes of the whole
-// layer at once: sample for sample where swscale's fixed-point step between
-// rows and columns is exact, within two codes where it is not.
+// Whatever the parts, the result must be what swscale, rounding accurately,
+// makes of the whole layer at once: within a code where swscale's
+// fixed-point step between rows and columns is exact (its quicker rounding
+// is allowed where the layer is made larger), within two where it is not.
 
 #include <gtest/gtest.h>
 #include <media/layer_resampler.h>
@@ -13,7 +14,9 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <random>
@@ -56,15 +59,24 @@ void Pack(const Planes& pPlanes, std::vector<uint8_t>* pBlack, std::vector<uint8
 
 std::vector<uint8_t> ScaledWhole(const std::vector<uint8_t>& pPlane, int pWidth, int pHeight,
                                  int pToWidth, int pToHeight) {
-  SwsContext* scaler = sws_getContext(pWidth, pHeight, AV_PIX_FMT_GRAY8, pToWidth, pToHeight,
-                                      AV_PIX_FMT_GRAY8, SWS_BICUBIC, nullptr, nullptr, nullptr);
-  std::vector<uint8_t> result(static_cast<size_t>(pToWidth) * pToHeight);
+  SwsContext* scaler =
+      sws_getContext(pWidth, pHeight, AV_PIX_FMT_GRAY8, pToWidth, pToHeight, AV_PIX_FMT_GRAY8,
+                     SWS_BICUBIC | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
+  // swscale writes whole vectors past a row's width: aligned rows, room past
+  // the last.
+  const int stride = (pToWidth + 63) / 64 * 64;
+  std::vector<uint8_t> rows(static_cast<size_t>(stride) * pToHeight + 64);
   const uint8_t* in[4] = {pPlane.data(), nullptr, nullptr, nullptr};
   const int inStride[4] = {pWidth, 0, 0, 0};
-  uint8_t* out[4] = {result.data(), nullptr, nullptr, nullptr};
-  const int outStride[4] = {pToWidth, 0, 0, 0};
+  uint8_t* out[4] = {rows.data(), nullptr, nullptr, nullptr};
+  const int outStride[4] = {stride, 0, 0, 0};
   sws_scale(scaler, in, inStride, 0, pHeight, out, outStride);
   sws_freeContext(scaler);
+  std::vector<uint8_t> result(static_cast<size_t>(pToWidth) * pToHeight);
+  for (int y = 0; y < pToHeight; ++y) {
+    std::copy_n(rows.begin() + static_cast<ptrdiff_t>(y) * stride, pToWidth,
+                result.begin() + static_cast<ptrdiff_t>(y) * pToWidth);
+  }
   return result;
 }
 
@@ -72,11 +84,11 @@ TEST(LayerResamplerTest, ResamplingByPartsGivesWhatTheWholeLayerGives) {
   struct Case {
     int width, height, toWidth, toHeight, most;
   };
-  // Twice the size (columns in runs; the narrower one ends in part of a run),
-  // and a ratio whose step is not exact in swscale's fixed point (whole rows
-  // only).
-  for (const Case& c : {Case{1920, 1080, 3840, 2160, 0}, Case{1000, 562, 2000, 1124, 0},
-                        Case{1280, 720, 1920, 1080, 2}}) {
+  // Twice the size and a thirtieth (columns in runs; the narrower one ends in
+  // part of a run), and a ratio whose step is not exact in swscale's fixed
+  // point (whole rows only).
+  for (const Case& c : {Case{1920, 1080, 3840, 2160, 1}, Case{1000, 562, 2000, 1124, 1},
+                        Case{1920, 1080, 64, 36, 1}, Case{1280, 720, 1920, 1080, 2}}) {
     SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
     std::mt19937 random(7);
     Planes layer(c.width, c.height);

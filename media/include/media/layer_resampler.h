@@ -74,7 +74,8 @@ class LayerResampler {
   // what it was made from.
   std::vector<uint8_t> mChanges;
   std::vector<int> mChangesUpTo;
-  std::vector<uint8_t> mColumn, mStrip, mProfileKey, mProfile, mRun;
+  std::vector<uint8_t> mColumn, mStrip, mProfileKey, mProfile;
+  std::vector<uint8_t> mOut;  // swscale's own rows
 };
 
 }  // namespace media
