@@ -23,6 +23,11 @@
 #include "element/vexa_hud_element.h"
 #include "layer_blend.h"
 
+extern "C" {
+#include <libavutil/frame.h>
+#include <libavutil/pixfmt.h>
+}
+
 namespace {
 long gAllocations = 0;
 }
@@ -257,25 +262,94 @@ void BM_CreateAndDestroy(benchmark::State& pState) {
   for (auto _ : pState) lStage.scene.DeleteElement(lStage.AddHud(false));
 }
 
+// A layer read back from the viewer: over black, over white, and which rows
+// were drawn; the viewer is left in layer mode until Done.
+struct Layer {
+  std::vector<unsigned char> black = std::vector<unsigned char>(size_t{4} * kWidth * kHeight);
+  std::vector<unsigned char> white = std::vector<unsigned char>(black.size() / 4);
+  std::vector<unsigned char> rows;
+  bool Start(benchmark::State& pState) {
+    if (Viewer().SetLayerMode(true)) return true;
+    pState.SkipWithError("no layer mode");
+    return false;
+  }
+  void Draw(Stage& pStage) {
+    pStage.Frame();
+    Viewer().ReadLayerBottomUp(black.data(), white.data(), &rows);
+  }
+  void Done() { Viewer().SetLayerMode(false); }
+  // One frame of the default HUD, read once for a benchmark of what follows.
+  bool ReadDefaults(benchmark::State& pState) {
+    Stage lStage;
+    lStage.AddHud(false);
+    if (!Start(pState)) return false;
+    Draw(lStage);
+    Done();
+    return true;
+  }
+};
+
+// A movie's frame of the default HUD: drawn as a layer, and its drawn rows
+// read back over black and over white. Argument 1: without the mask, as at
+// "Aspect" 1.0 on a wide viewport, to show what the two bands cost.
+// llvmpipe shades in threads of its own, which the CPU column leaves out:
+// with LP_NUM_THREADS=0 it shades on this thread, and CPU is all of it.
+void BM_HudDefaultsAsLayer(benchmark::State& pState) {
+  Stage lStage;
+  VexaHUDElement* lHud = lStage.AddHud(false);
+  if (pState.range(0) == 1) {
+    double lSquare = 1.0;
+    lHud->PropertyList.Find("Aspect")->SetData(&lSquare);
+  }
+  Layer lLayer;
+  if (!lLayer.Start(pState)) return;
+  for (int i = 0; i < 10; ++i) lLayer.Draw(lStage);
+  for (auto _ : pState) lLayer.Draw(lStage);
+  lLayer.Done();
+}
+
+// The default HUD's layer blended into a 1080-line 8-bit 4:2:0 picture.
+void BM_LayerBlendedInto1080(benchmark::State& pState) {
+  Layer lLayer;
+  if (!lLayer.ReadDefaults(pState)) return;
+  std::unique_ptr<AVFrame, void (*)(AVFrame*)> lFrame(
+      av_frame_alloc(), [](AVFrame* pFrame) { av_frame_free(&pFrame); });
+  lFrame->format = AV_PIX_FMT_YUV420P;
+  lFrame->width = kWidth;
+  lFrame->height = kHeight;
+  if (av_frame_get_buffer(lFrame.get(), 0) < 0) {
+    pState.SkipWithError("no frame");
+    return;
+  }
+  for (int lPlane = 0; lPlane < 3; ++lPlane) {
+    const int lRowsOf = lPlane ? kHeight / 2 : kHeight;
+    for (int y = 0; y < lRowsOf; ++y) {
+      for (int x = 0; x < lFrame->linesize[lPlane]; ++x) {
+        lFrame->data[lPlane][y * lFrame->linesize[lPlane] + x] = static_cast<uint8_t>(x + y);
+      }
+    }
+  }
+  media::LayerRows lRows;
+  lRows.overBlack = lLayer.black.data();
+  lRows.overWhite = lLayer.white.data();
+  lRows.bottomUp = true;
+  lRows.rowsDrawn = lLayer.rows.data();
+  for (auto _ : pState) {
+    media::BlendLayer(lFrame.get(), lRows, AVCOL_SPC_BT709, false);
+    benchmark::DoNotOptimize(lFrame->data[0]);
+  }
+}
+
 // The default HUD's layer as a 2160-line movie takes it: drawn at 1080 lines
 // and resampled to the picture's planes.
 void BM_LayerResampledTo2160(benchmark::State& pState) {
-  Stage lStage;
-  lStage.AddHud(false);
-  fbhost::OffscreenViewer& lViewer = Viewer();
-  std::vector<unsigned char> lBlack(size_t{4} * kWidth * kHeight), lWhite(lBlack.size() / 4), lRows;
-  if (!lViewer.SetLayerMode(true)) {
-    pState.SkipWithError("no layer mode");
-    return;
-  }
-  lStage.Frame();
-  lViewer.ReadLayerBottomUp(lBlack.data(), lWhite.data(), &lRows);
-  lViewer.SetLayerMode(false);
+  Layer lLayer;
+  if (!lLayer.ReadDefaults(pState)) return;
   media::LayerResampler lResampler;
   media::LayerPlanes lPlanes;
   for (auto _ : pState) {
-    if (!lResampler.ResampleToPlanes(lBlack.data(), lWhite.data(), lRows.data(), kWidth, kHeight,
-                                     2 * kWidth, 2 * kHeight, &lPlanes)) {
+    if (!lResampler.ResampleToPlanes(lLayer.black.data(), lLayer.white.data(), lLayer.rows.data(),
+                                     kWidth, kHeight, 2 * kWidth, 2 * kHeight, &lPlanes)) {
       pState.SkipWithError("cannot resample");
       break;
     }
@@ -293,6 +367,8 @@ BENCHMARK(BM_FirstFrameAfterSaving)->Unit(benchmark::kMillisecond)->Iterations(2
 BENCHMARK(BM_RenderingPipelineHandler)->Unit(benchmark::kNanosecond);
 BENCHMARK(BM_Binding)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CreateAndDestroy)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_HudDefaultsAsLayer)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LayerBlendedInto1080)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LayerResampledTo2160)->Unit(benchmark::kMillisecond);
 
 // The usual table, then each frame's time against the clear-only frame.
